@@ -1,0 +1,7 @@
+#!/bin/sh
+# Builds zelkscript and runs the main job: the command-line runner.
+set -eu
+cd "$(dirname "$0")/.."
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "${JOBS:-2}" --target zelkscript
+./build/tools/zelkscript --version

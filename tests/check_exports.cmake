@@ -1,0 +1,28 @@
+# Fails unless every dynamic symbol the library defines is a zelkscript_*
+# function: hosts bind by name, and nothing else of the engine may leak out.
+execute_process(COMMAND nm -D --defined-only ${LIBRARY}
+                OUTPUT_VARIABLE symbols RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIBRARY}")
+endif()
+string(REPLACE "\n" ";" lines "${symbols}")
+set(found_export FALSE)
+foreach(line ${lines})
+  if(line STREQUAL "")
+    continue()
+  endif()
+  string(REGEX MATCH "[^ ]+$" name "${line}")
+  string(REGEX MATCH " ([A-Za-z]) " kind_match "${line}")
+  # Linker-made absolute symbols (version nodes) are not code of ours.
+  if(line MATCHES " A ")
+    continue()
+  endif()
+  if(name MATCHES "^zelkscript_")
+    set(found_export TRUE)
+  else()
+    message(FATAL_ERROR "library exports a symbol outside zelkscript_*: ${line}")
+  endif()
+endforeach()
+if(NOT found_export)
+  message(FATAL_ERROR "library exports no zelkscript_* symbol")
+endif()
