@@ -34,6 +34,26 @@ typedef uintptr_t zelkscript_contextid;
 /* The library's version as "MAJOR.MINOR.PATCH". The text is static. */
 ZELKSCRIPT_API const char *zelkscript_version(void);
 
+/* ---- Contexts and script execution ----------------------------------- */
+
+/* Creates an interpreter context. errmsg is emptied; on failure (out of
+ * memory) it receives a message and 0 is returned. */
+ZELKSCRIPT_API zelkscript_contextid zelkscript_createcontext(char *errmsg, int32_t errmsgmaxsize);
+
+/* Frees a context and every data id it issued. A null id is ignored. Called
+ * from inside a callback of a script running in the context, the context is
+ * freed when that run returns. */
+ZELKSCRIPT_API void zelkscript_freecontext(zelkscript_contextid contextid);
+
+/* Evaluates script text in the context. Both buffers are emptied first. On
+ * success result receives the value the script returned as text, or, when it
+ * returned nothing, what it printed; on failure errmsg receives the error's
+ * message. Texts are cut to the buffer size (size - 1 bytes and a NUL).
+ * Everything the script defines stays in the context. */
+ZELKSCRIPT_API zelkscript_bool zelkscript_evaluate_strings(zelkscript_contextid contextid, const char *script,
+                                                          char *result, int32_t resultmaxsize, char *errmsg,
+                                                          int32_t errmsgmaxsize);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,0 +1,312 @@
+// A context is one running interpreter: the scope stack with every variable a
+// script can see, the user functions, the extensions that supply further
+// functions and predefined values, the control-flow flags, the limits that
+// stop runaway scripts and the streams that printing writes to. Every node of
+// the syntax tree is executed against a context.
+//
+// Variable lookup is the hottest operation of the interpreter. Scopes keep
+// their variables in a small hash-indexed table, names carry a precomputed
+// hash, and a node may cache the slot it found together with the context's
+// binding epoch: the epoch changes whenever a lookup could answer differently
+// (a definition, a removal, a call boundary pushed or popped), so a cached
+// slot is used only while it is certainly what a full lookup would find.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <ostream>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/debugger/debugger_base.h"
+#include "engine/frontend/syntax_tree.h"
+#include "engine/interpreter/script_error.h"
+#include "engine/interpreter/user_function.h"
+#include "engine/interpreter/variable_name.h"
+#include "engine/values/object.h"
+
+namespace zelkscript {
+
+// ---------------------------------------------------------------------------
+// Extensions: named suppliers of functions and predefined values.
+// ---------------------------------------------------------------------------
+class ZelkScriptUserExtension {
+public:
+    explicit ZelkScriptUserExtension(std::string name = {}) : extensionName_(std::move(name)) {}
+    virtual ~ZelkScriptUserExtension() = default;
+
+    virtual bool isEnabled() { return true; }
+    virtual void reset() {}
+    virtual bool hasVariable(const std::string &name) { (void)name; return false; }
+    virtual ObjectRef getVariableObject(const std::string &name) { (void)name; return {}; }
+    virtual bool hasValue(const std::string &name) {
+        ObjectRef scratch;
+        return getValue(name, scratch);
+    }
+    virtual bool getValue(const std::string &name, ObjectRef &result) {
+        (void)name;
+        result.reset();
+        return false;
+    }
+    // The definition of a function with this name that accepts this many
+    // arguments, or null.
+    virtual const ZelkScriptUserFunction *findFunction(const std::string &name, size_t argumentCount) {
+        (void)name;
+        (void)argumentCount;
+        return nullptr;
+    }
+    virtual bool callFunction(const std::string &name, std::vector<ObjectRef> &arguments, ObjectRef &result,
+                              std::string &error, const ZelkScriptPosition &position) {
+        (void)arguments;
+        (void)result;
+        (void)position;
+        error = "user function " + name + " does not exist";
+        return false;
+    }
+    virtual std::string summary() { return "UserExtension " + extensionName_ + "\n"; }
+    virtual bool checkFinished(std::string &message) { (void)message; return true; }
+
+    const std::string &getExtensionName() const noexcept { return extensionName_; }
+
+protected:
+    std::string extensionName_;
+};
+
+// ---------------------------------------------------------------------------
+// Scopes.
+// ---------------------------------------------------------------------------
+
+// The variables of one scope: insertion-ordered entries with a hash index
+// once the scope grows past a handful of names. Names are unique per scope.
+class ScopeVariableTable {
+public:
+    ObjectRef *find(std::string_view name, uint64_t hash) noexcept;
+    // The name must not be present yet.
+    ObjectRef &insert(std::string_view name, uint64_t hash, ObjectRef object);
+    bool erase(std::string_view name, uint64_t hash);
+    void clear() noexcept;
+    size_t size() const noexcept { return entries_.size(); }
+    bool empty() const noexcept { return entries_.empty(); }
+    // Names in byte-wise order.
+    std::vector<std::string> sortedNames() const;
+
+private:
+    struct Entry {
+        std::string name;
+        uint64_t hash;
+        ObjectRef object;
+    };
+    static constexpr size_t kLinearLimit = 8;
+    void rebuildIndex();
+
+    std::vector<Entry> entries_;
+    std::vector<uint32_t> index_;  // open addressing: entry index + 1, 0 = free
+};
+
+// A post-increment or post-decrement whose effect is still due.
+struct PendingPostExpression {
+    ObjectRef target;
+    int32_t postOperator = 0;
+    NodeRef origin;  // the node that registered it, for error positions
+};
+
+class ZelkScriptScope {
+public:
+    ZelkScriptScope() = default;
+    virtual ~ZelkScriptScope() = default;
+    ZelkScriptScope(const ZelkScriptScope &) = delete;
+    ZelkScriptScope &operator=(const ZelkScriptScope &) = delete;
+
+    // Empties the scope for reuse.
+    void reset(std::string scopeName);
+
+    ScopeVariableTable variables;
+    std::vector<ZelkScriptUserFunction> functions;
+    std::vector<PendingPostExpression> postExpressions;
+    // "::" for a global-level scope, the function name for the outermost
+    // scope of a call, empty for a plain block.
+    std::string name;
+};
+
+enum class LookupMode { CurrentOnly, Visible };
+
+// Empties every plain container reachable from the roots, releasing the
+// cycles among them; used when the holder of all of them goes away.
+void breakContainerCycles(const std::vector<ObjectRef> &roots);
+
+// ---------------------------------------------------------------------------
+// The context.
+// ---------------------------------------------------------------------------
+class ZelkScriptContextBase : public ZelkScriptDebuggerBase, public ZelkScriptUserExtension {
+public:
+    static constexpr uint64_t kDefaultMaxLoopCount = 10000;
+    static constexpr uint32_t kDefaultMaxScopeDepth = 100;
+
+    ZelkScriptContextBase();
+    ~ZelkScriptContextBase() override;
+    ZelkScriptContextBase(const ZelkScriptContextBase &) = delete;
+    ZelkScriptContextBase &operator=(const ZelkScriptContextBase &) = delete;
+
+    // --- Debugger base and permission operations (virtual, as in the
+    // context's own table). ---
+    virtual void logLine(const std::string &text);
+    virtual bool mayAccessFile(const std::string &path, char mode);
+    virtual bool mayExecuteCommand(const std::string &command, std::string &error);
+
+    // --- Variables. ---
+    // Defines a variable holding null, then makes it a reference to the
+    // initial value when one is given. reuseVisible: an existing visible
+    // variable is reused instead of failing (auto definitions).
+    virtual bool defineVariable(const std::string &name, const ObjectRef &initialValue, std::string &error,
+                                bool reuseVisible = false);
+    // Binds the name to the object itself (reference parameters, "=&").
+    virtual bool defineReference(const std::string &name, const ObjectRef &object, std::string &error,
+                                 bool visibleLookup = true);
+    virtual bool setVariableText(const std::string &name, const std::string &text, std::string &error,
+                                 bool asReference, bool defineIfMissing);
+    virtual bool setVariable(const std::string &name, const ObjectRef &value, std::string &error, bool asReference,
+                             bool defineIfMissing);
+    virtual bool getVariableText(const std::string &name, std::string &text, std::string &error);
+    virtual bool getVariable(const std::string &name, ObjectRef &result, std::string &error);
+    virtual bool requestExit(int32_t exitCode, std::string &error);
+
+    // The slot holding a variable, or null. Does not ask extensions.
+    ObjectRef *findVariableSlot(const VariableName &name, LookupMode mode, ZelkScriptScope **holder = nullptr);
+    // Removes the variable that the visible lookup finds.
+    bool removeVariable(const std::string &name, std::string &error);
+
+    // --- Extension fan-out: the context answers as the union of its
+    // registered extensions, in registration order. ---
+    bool hasVariable(const std::string &name) override;
+    ObjectRef getVariableObject(const std::string &name) override;
+    bool hasValue(const std::string &name) override;
+    bool getValue(const std::string &name, ObjectRef &result) override;
+    const ZelkScriptUserFunction *findFunction(const std::string &name, size_t argumentCount) override;
+    bool callFunction(const std::string &name, std::vector<ObjectRef> &arguments, ObjectRef &result,
+                      std::string &error, const ZelkScriptPosition &position) override;
+    bool checkFinished(std::string &message) override;
+
+    // Takes ownership; extensions are asked in registration order.
+    void registerExtension(std::unique_ptr<ZelkScriptUserExtension> extension);
+    ZelkScriptUserExtension *findExtension(const std::string &name);
+    const std::vector<std::unique_ptr<ZelkScriptUserExtension>> &extensions() const { return extensions_; }
+    // Bumped whenever the set of functions a call could resolve to changes
+    // (a user function defined, an extension registered), so call nodes can
+    // cache their resolution.
+    uint64_t functionEpoch() const noexcept { return functionEpoch_; }
+    void noteFunctionsChanged() noexcept { ++functionEpoch_; }
+
+    // --- Scopes. ---
+    void pushScope(std::string name = {});
+    void popScope();
+    // Pops scopes until the depth is at most the given one.
+    void truncateScopes(size_t depth);
+    ZelkScriptScope &currentScope();
+    ZelkScriptScope &globalScope();
+    size_t scopeDepth() const noexcept { return scopes_.size(); }
+    ZelkScriptScope &scopeAt(size_t index) { return *scopes_[index]; }
+    // Changes whenever a variable lookup could answer differently.
+    uint64_t bindingEpoch() const noexcept { return bindingEpoch_; }
+
+    // --- Post-expressions of the current scope. ---
+    void addPostExpression(PendingPostExpression expression);
+    size_t postExpressionMark();
+    // Runs the post-expressions registered from the mark on, then cuts the
+    // list back to the mark.
+    void runPostExpressions(size_t mark);
+    // Cuts the list back without running (on an error's way out).
+    void discardPostExpressions(size_t mark);
+
+    // --- Control flow. ---
+    bool returnFlag = false;
+    bool breakFlag = false;
+    bool continueFlag = false;
+    bool exitRequested() const noexcept { return exitRequested_; }
+    int32_t exitCode() const noexcept { return exitCode_; }
+    void clearExitRequest() noexcept { exitRequested_ = false; }
+    // A goto still looking for its label.
+    const ZelkScriptGotoStatement *pendingGoto = nullptr;
+    NodeRef pendingGotoHolder;
+    void setPendingGoto(const ZelkScriptGotoStatement *gotoNode);
+    void clearPendingGoto();
+    // Labels the running script declares (filled by the declare walk).
+    std::set<std::string> gotoLabels;
+    // The value a return statement hands to the call machinery.
+    ObjectRef returnValue;
+
+    // True when any of the rare per-node duties is due (debugger hooks, a
+    // node budget, a deadline, an interrupt): the evaluator then takes the
+    // slow path, so the common path is one test.
+    bool slowPathActive() const noexcept { return slowPath_; }
+
+    // --- Limits. ---
+    uint64_t maxLoopCount = kDefaultMaxLoopCount;
+    uint32_t maxScopeDepth = kDefaultMaxScopeDepth;
+
+    // --- Streams. ---
+    std::ostream *outputStream;
+    std::ostream *errorStream;
+
+    // --- Include and library bookkeeping. ---
+    std::vector<std::string> includePaths;
+    std::vector<std::string> libraryPaths;
+    std::vector<std::string> scriptFilesRun;
+    // Resolved paths of the files included so far: each runs once.
+    std::vector<std::string> includeCache;
+
+    // The statement being executed and the call nodes of the user function
+    // calls in progress, for the position functions (__LINE__ and friends).
+    const ZelkScriptExpressionBase *currentStatement = nullptr;
+    std::vector<const ZelkScriptExpressionBase *> callNodes;
+
+    // Code texts that eval parsed, by text, so a loop that evaluates the
+    // same text does not parse it again. Bounded.
+    std::map<std::string, NodeRef, std::less<>> evalCache;
+    static constexpr size_t kMaxEvalCacheEntries = 256;
+
+    // The measuring sequence around the evaluation of one child: debugger
+    // hooks, execution count, gross time. The time is added also when the
+    // evaluation raises, and the error passes on unchanged.
+    void evaluate(ZelkScriptExpressionBase &node, ObjectRef &result) {
+        if (slowPath_) {
+            evaluateSlow(node, result);
+            return;
+        }
+        const uint64_t start = tickCountMs();
+        ++node.profileCount;
+        try {
+            node.execute(result, *this);
+        } catch (...) {
+            node.profileTime += static_cast<int64_t>(tickCountMs() - start);
+            throw;
+        }
+        node.profileTime += static_cast<int64_t>(tickCountMs() - start);
+    }
+    void evaluate(const NodeRef &node, ObjectRef &result) { evaluate(*node, result); }
+
+    // Raises a script error at the node's position.
+    [[noreturn]] void raiseAt(const ZelkScriptExpressionBase &node, std::string message, bool fatal = false);
+    [[noreturn]] void raiseAt(const ZelkScriptPosition &position, std::string message, bool fatal = false);
+
+protected:
+    void evaluateSlow(ZelkScriptExpressionBase &node, ObjectRef &result);
+    void updateSlowPath() noexcept { slowPath_ = hooksActive_; }
+    void ensureScope();
+    ObjectRef *findInScope(ZelkScriptScope &scope, const VariableName &name) {
+        return scope.variables.find(name.name, name.hash);
+    }
+
+    std::vector<std::unique_ptr<ZelkScriptScope>> scopes_;
+    std::vector<std::unique_ptr<ZelkScriptScope>> spareScopes_;
+    std::vector<std::unique_ptr<ZelkScriptUserExtension>> extensions_;
+    uint64_t bindingEpoch_ = 1;
+    uint64_t functionEpoch_ = 1;
+    bool slowPath_ = false;
+    bool exitRequested_ = false;
+    int32_t exitCode_ = 0;
+};
+
+} // namespace zelkscript

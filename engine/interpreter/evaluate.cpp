@@ -1,0 +1,526 @@
+// What each expression node does when it runs: constants, variables, member
+// and element access, operators, assignments, post-increments, collection
+// literals and casts. Results of accesses are the stored objects themselves,
+// so they can be assigned to; results of operators are new objects.
+#include <cstring>
+
+#include "engine/interpreter/context.h"
+#include "engine/interpreter/operators.h"
+#include "engine/interpreter/runtime.h"
+#include "engine/library/regex.h"
+#include "engine/values/conversions.h"
+#include "engine/values/handlers.h"
+
+namespace zelkscript {
+
+namespace {
+
+bool isNullish(const ObjectRef &value) { return !value || value->isnull(); }
+
+// Sets an accessed element's or member's name to prefix + middle + suffix
+// unless it already is that, so that repeated access does not allocate.
+void nameAccessedObject(ZelkScriptObject &object, std::string_view prefix, char opening, std::string_view key,
+                        std::string_view closing) {
+    const std::string &name = object.getname();
+    const size_t size = prefix.size() + 1 + key.size() + closing.size();
+    if (name.size() == size && name.compare(0, prefix.size(), prefix) == 0 && name[prefix.size()] == opening &&
+        name.compare(prefix.size() + 1, key.size(), key) == 0 &&
+        name.compare(prefix.size() + 1 + key.size(), closing.size(), closing) == 0)
+        return;
+    std::string full;
+    full.reserve(size);
+    full.append(prefix);
+    full.push_back(opening);
+    full.append(key);
+    full.append(closing);
+    object.setname(std::move(full));
+}
+
+// The predefined constants that no scope or extension answered.
+bool predefinedConstant(std::string_view name, ObjectRef &result) {
+    struct Constant {
+        const char *name;
+        int64_t value;
+    };
+    static const Constant kAttributes[] = {
+        {"FILE_ATTRIBUTE_READONLY", 1},          {"FILE_ATTRIBUTE_HIDDEN", 2},
+        {"FILE_ATTRIBUTE_SYSTEM", 4},            {"FILE_ATTRIBUTE_DIRECTORY", 16},
+        {"FILE_ATTRIBUTE_ARCHIVE", 32},          {"FILE_ATTRIBUTE_DEVICE", 64},
+        {"FILE_ATTRIBUTE_NORMAL", 128},          {"FILE_ATTRIBUTE_TEMPORARY", 256},
+        {"FILE_ATTRIBUTE_SPARSE_FILE", 512},     {"FILE_ATTRIBUTE_REPARSE_POINT", 1024},
+        {"FILE_ATTRIBUTE_COMPRESSED", 2048},     {"FILE_ATTRIBUTE_OFFLINE", 4096},
+        {"FILE_ATTRIBUTE_NOT_CONTENT_INDEXED", 8192}, {"FILE_ATTRIBUTE_ENCRYPTED", 16384},
+        {"FILE_ATTRIBUTE_VIRTUAL", 65536},
+    };
+    if (name == "pi") {
+        result = makeDoubleObject(3.141592653589793);
+    } else if (name == "e") {
+        result = makeDoubleObject(2.718281828459045);
+    } else {
+        result.reset();
+        if (name.size() > 15 && name.compare(0, 15, "FILE_ATTRIBUTE_") == 0) {
+            for (const Constant &constant : kAttributes) {
+                if (name == constant.name) {
+                    result = makeLongObject(constant.value);
+                    break;
+                }
+            }
+        }
+        if (!result) return false;
+    }
+    result->setconst(true);
+    return true;
+}
+
+} // namespace
+
+bool lookupPredefinedConstant(std::string_view name, ObjectRef &result) { return predefinedConstant(name, result); }
+
+// ---------------------------------------------------------------------------
+// Constants and variables
+// ---------------------------------------------------------------------------
+
+void ZelkScriptConstValue::execute(ObjectRef &result, ZelkScriptContextBase &) {
+    if (!factsReady) {
+        facts = analyzeNumberText(text);
+        factsReady = true;
+    }
+    result = makeStringObject(text, isString ? ValueKindString : ValueKindNone, facts);
+}
+
+void ZelkScriptConstNull::execute(ObjectRef &result, ZelkScriptContextBase &) { result = makeUndefinedObject(); }
+
+void ZelkScriptVariableReference::execute(ObjectRef &result, ZelkScriptContextBase &context) {
+    if (!nameReady) {
+        lookupName = VariableName(variableName);
+        nameReady = true;
+    }
+    ObjectRef *slot = nullptr;
+    if (cacheContext == &context && cacheEpoch == context.bindingEpoch()) {
+        slot = cacheSlot;
+    } else {
+        slot = context.findVariableSlot(lookupName, LookupMode::Visible);
+        if (slot) {
+            cacheContext = &context;
+            cacheEpoch = context.bindingEpoch();
+            cacheSlot = slot;
+        }
+    }
+    if (slot && *slot) {
+        ZelkScriptObject &object = **slot;
+        object.setlvalue(true);
+        if (object.getname().empty()) object.setname(std::string(lookupName.name));
+        result = *slot;
+        return;
+    }
+    if (slot) {
+        // A binding that holds no object at all reads as null.
+        result.reset();
+        return;
+    }
+    if (!lookupName.global) {
+        for (auto &extension : context.extensions()) {
+            if (extension->hasVariable(variableName)) {
+                result = extension->getVariableObject(variableName);
+                return;
+            }
+        }
+    }
+    if (context.hasValue(variableName) && context.getValue(variableName, result)) {
+        if (result) result->setconst(true);
+        return;
+    }
+    if (predefinedConstant(variableName, result)) return;
+    context.raiseAt(*this, "variable not defined: " + variableName, true);
+}
+
+// ---------------------------------------------------------------------------
+// Member and element access
+// ---------------------------------------------------------------------------
+
+void ZelkScriptStructureMemberReference::execute(ObjectRef &result, ZelkScriptContextBase &context) {
+    if (!member) context.raiseAt(*this, "member name expected", true);
+    std::string memberName;
+    if (auto *constant = dynamic_cast<ZelkScriptConstValue *>(member.get()); constant && !context.slowPathActive()) {
+        // A ".name" member: its text is the name; count the evaluation as
+        // the constant's own without making a value for it.
+        ++constant->profileCount;
+        memberName = constant->text;
+    } else {
+        ObjectRef memberValue;
+        context.evaluate(member, memberValue);
+        if (isNullish(memberValue)) context.raiseAt(*this, "member name expected", true);
+        memberName = memberValue->gettext();
+    }
+    if (memberName.empty()) context.raiseAt(*this, "member name expected", true);
+    if (!structure) context.raiseAt(*this, "structure variable expected", true);
+    ObjectRef container;
+    context.evaluate(structure, container);
+    if (!container) context.raiseAt(*this, "structure variable expected", true);
+    std::string error;
+    if (container->gettype() == ValueTypeUndefined) {
+        if (!container->assignvalue(makeStructureObject(), error)) context.raiseAt(*this, error);
+    }
+    if (container->gettype() != ValueTypeStructure) context.raiseAt(*this, "structure variable expected", true);
+    ObjectRef element;
+    if (!container->accessstructuremember(memberName, element, error)) context.raiseAt(*this, error);
+    if (!element) context.raiseAt(*this, "structure variable expected", true);
+    nameAccessedObject(*element, container->getname(), '.', memberName, {});
+    element->setlvalue(true);
+    result = std::move(element);
+}
+
+void ZelkScriptVectorReference::execute(ObjectRef &result, ZelkScriptContextBase &context) {
+    if (!vector) context.raiseAt(*this, "vector variable expected", true);
+    ObjectRef container;
+    context.evaluate(vector, container);
+    if (!container) context.raiseAt(*this, "vector variable expected", true);
+    if (!index) context.raiseAt(*this, "vector index expected", true);
+    ObjectRef indexValue;
+    context.evaluate(index, indexValue);
+    if (!indexValue) context.raiseAt(*this, "vector index expected", true);
+    indexValue->normalizenumbertext();
+    std::string scratch;
+    std::string_view indexText = indexValue->viewText(scratch);
+    std::string error;
+    const int32_t type = container->gettype();
+    if (type != ValueTypeStructure && type != ValueTypeVector) {
+        ObjectRef fresh = isIntegerText(indexText) ? makeVectorObject() : makeStructureObject();
+        if (!container->assignvalue(fresh, error)) context.raiseAt(*this, error);
+    }
+    ObjectRef element;
+    if (container->gettype() == ValueTypeStructure) {
+        if (!container->accessstructuremember(indexText, element, error)) context.raiseAt(*this, error);
+    } else {
+        int64_t position = 0;
+        NumberView view;
+        indexValue->readNumber(view);
+        if (!view.toInteger(position)) context.raiseAt(*this, "integer value expected");
+        if (position < 0) context.raiseAt(*this, "vector index must be a positive number");
+        if (!container->accessvectorelement(position, element, error)) context.raiseAt(*this, error);
+    }
+    if (!element) context.raiseAt(*this, "vector variable expected", true);
+    nameAccessedObject(*element, container->getname(), '[', indexText, "]");
+    element->setlvalue(true);
+    result = std::move(element);
+}
+
+// ---------------------------------------------------------------------------
+// Operators
+// ---------------------------------------------------------------------------
+
+void ZelkScriptUnaryExpression::execute(ObjectRef &result, ZelkScriptContextBase &context) {
+    if (!operand) context.raiseAt(*this, "factor missing in expression");
+    ObjectRef value;
+    context.evaluate(operand, value);
+    if (!value) context.raiseAt(*this, "factor missing in expression");
+    std::string error;
+    if (unaryOperator == '!') {
+        bool truth = false;
+        if (!convertToBoolean(value.get(), truth, error)) context.raiseAt(*this, error);
+        result = makeBoolObject(!truth);
+        return;
+    }
+    if (!value->isnumber()) context.raiseAt(*this, "number required", true);
+    value->normalizenumbertext();
+    if (unaryOperator == '~') {
+        int64_t number = 0;
+        if (!convertToInteger(value.get(), number, error)) context.raiseAt(*this, error);
+        result = makeLongObject(~number);
+        return;
+    }
+    if (unaryOperator == '-') {
+        NumberView view;
+        value->readNumber(view);
+        // Negation of a value made from a number stays a number without a
+        // round trip through its text.
+        if (value->getvaluekind() == ValueKindLong && view.facts.has(NumberFacts::IntegerText)) {
+            int64_t number = view.facts.integerTextValue;
+            if (number != INT64_MIN) {
+                ObjectRef negated = makeLongObject(-number);
+                negated->setvaluekind(ValueKindNone);
+                result = std::move(negated);
+                return;
+            }
+        }
+        std::string scratch;
+        std::string_view text = value->viewText(scratch);
+        std::string negated;
+        if (!text.empty() && text.front() == '-') {
+            negated.assign(text.substr(1));
+        } else {
+            bool zero = false;
+            if (value->getvaluekind() == ValueKindLong) {
+                zero = text == "0";
+            } else {
+                double number = 0;
+                zero = view.toDouble(number) && number == 0;
+            }
+            if (zero) {
+                negated.assign(text);
+            } else {
+                negated.reserve(text.size() + 1);
+                negated.push_back('-');
+                negated.append(text);
+            }
+        }
+        result = makeStringObject(std::move(negated));
+        return;
+    }
+    context.raiseAt(*this, "invalid operator: " + getTokenName(unaryOperator));
+}
+
+void ZelkScriptBinaryExpression::execute(ObjectRef &result, ZelkScriptContextBase &context) {
+    if (!left) context.raiseAt(*this, "binary expression missing a value at left side", true);
+    if (!right) context.raiseAt(*this, "binary expression missing a value at right side", true);
+    const int32_t op = binaryOperator;
+    const bool equality = op == TOKEN_EQUAL || op == TOKEN_NOT_EQUAL;
+    ObjectRef a;
+    context.evaluate(left, a);
+    if (isNullish(a) && op != '+' && !equality) context.raiseAt(*this, "value is undefined");
+    std::string error;
+    if (op == TOKEN_LOGICAL_AND || op == TOKEN_LOGICAL_OR) {
+        bool truth = false;
+        if (!convertToBoolean(a.get(), truth, error)) context.raiseAt(*this, error);
+        if (op == TOKEN_LOGICAL_AND && !truth) {
+            result = makeBoolObject(false);
+            return;
+        }
+        if (op == TOKEN_LOGICAL_OR && truth) {
+            result = makeBoolObject(true);
+            return;
+        }
+        ObjectRef b;
+        context.evaluate(right, b);
+        if (isNullish(b)) context.raiseAt(*this, "value is undefined");
+        result = makeBoolObject(b->istrue());
+        return;
+    }
+    ObjectRef b;
+    context.evaluate(right, b);
+    if (isNullish(b) && op != '+' && !equality) context.raiseAt(*this, "value is undefined");
+    switch (op) {
+    case '+':
+        if (!addValues(a, b, result, error)) context.raiseAt(*this, error);
+        return;
+    case '-':
+    case '*':
+    case '/':
+    case '%':
+    case '&':
+    case '|':
+    case '^':
+    case TOKEN_SHIFT_LEFT:
+    case TOKEN_SHIFT_RIGHT:
+        if (!numericOperation(op, a, b, result, error)) context.raiseAt(*this, error);
+        return;
+    case TOKEN_EQUAL:
+    case TOKEN_NOT_EQUAL:
+    case '<':
+    case '>':
+    case TOKEN_LESS_EQUAL:
+    case TOKEN_GREATER_EQUAL: {
+        bool answer = false;
+        if (!compareValues(op, false, a, b, answer, error)) context.raiseAt(*this, error);
+        result = makeBoolObject(answer);
+        return;
+    }
+    case TOKEN_IN: {
+        std::string scratch;
+        std::string_view key = a->viewText(scratch);
+        bool found = false;
+        if (b->gettype() == ValueTypeStructure) {
+            NameList names;
+            if (b->getstructurefields(names, error)) {
+                for (const std::string &name : names)
+                    if (name == key) {
+                        found = true;
+                        break;
+                    }
+            }
+        } else if (b->gettype() == ValueTypeVector) {
+            ObjectList elements;
+            if (b->getvectorelements(elements, error)) {
+                std::string elementScratch;
+                for (const ObjectRef &element : elements) {
+                    if (element && element->viewText(elementScratch) == key) {
+                        found = true;
+                        break;
+                    }
+                    if (!element && key.empty()) {
+                        found = true;
+                        break;
+                    }
+                }
+            }
+        } else {
+            std::string listScratch;
+            found = valueListMatches(key, b->viewText(listScratch));
+        }
+        result = makeBoolObject(found);
+        return;
+    }
+    case TOKEN_MATCH:
+    case TOKEN_NOT_MATCH: {
+        std::string textScratch, patternScratch;
+        std::string_view text = a->viewText(textScratch);
+        std::string_view pattern = b->viewText(patternScratch);
+        if (!compiledPattern) compiledPattern.reset(new CompiledRegex());
+        bool found = false;
+        if (!compiledPattern->compile(pattern, error) || !compiledPattern->search(text, found, error))
+            context.raiseAt(*this, error);
+        result = makeBoolObject(op == TOKEN_MATCH ? found : !found);
+        return;
+    }
+    default: context.raiseAt(*this, "invalid operator: " + getTokenName(op));
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Assignment
+// ---------------------------------------------------------------------------
+
+void ZelkScriptAssignmentExpression::execute(ObjectRef &result, ZelkScriptContextBase &context) {
+    if (!left) context.raiseAt(*this, "variable expected on left side", true);
+    ObjectRef target;
+    context.evaluate(left, target);
+    if (!target || !target->islvalue()) context.raiseAt(*this, "variable expected on left side", true);
+    if (context.hooksActive()) {
+        const std::string &name = target->getname();
+        context.onVariableChanged(name.substr(0, name.find_first_of(".[")));
+    }
+    ObjectRef value;
+    if (right) context.evaluate(right, value);
+    std::string error;
+    bool ok = true;
+    switch (assignmentOperator) {
+    case '=': ok = target->assignvalue(value, error); break;
+    case TOKEN_ASSIGN_REFERENCE: {
+        if (!value) context.raiseAt(*this, "cannot assign null reference");
+        // Rebind the name as the script wrote it (with its "::"), never the
+        // name an object happens to carry from an earlier binding.
+        auto *variable = dynamic_cast<ZelkScriptVariableReference *>(left.get());
+        if (variable && context.findVariableSlot(VariableName(variable->variableName), LookupMode::Visible)) {
+            if (target->isconst()) {
+                error = "const object must not be changed";
+                ok = false;
+            } else {
+                ok = context.defineReference(variable->variableName, value, error, true);
+                if (ok) target = value;
+            }
+        } else {
+            ok = target->assignreference(value, error);
+        }
+        break;
+    }
+    case TOKEN_ADD_ASSIGN: {
+        ObjectRef sum;
+        if (!isNullish(target) && !isNullish(value) && target->isnumber() && value->isnumber()) {
+            ok = numericOperation('+', target, value, sum, error);
+        } else {
+            std::string scratchA, scratchB;
+            std::string joined(target->viewText(scratchA));
+            if (value) joined.append(value->viewText(scratchB));
+            sum = makeStringObject(std::move(joined));
+        }
+        if (ok) ok = target->assignvalue(sum, error);
+        break;
+    }
+    case TOKEN_SUBTRACT_ASSIGN:
+    case TOKEN_MULTIPLY_ASSIGN:
+    case TOKEN_DIVIDE_ASSIGN:
+    case TOKEN_MODULO_ASSIGN:
+    case TOKEN_OR_ASSIGN:
+    case TOKEN_AND_ASSIGN:
+    case TOKEN_XOR_ASSIGN:
+    case TOKEN_SHIFT_LEFT_ASSIGN:
+    case TOKEN_SHIFT_RIGHT_ASSIGN: {
+        static const int32_t kOperatorOf[] = {'+', '-', '*', '/', '%', '|', '&', '^', 0, 0, TOKEN_SHIFT_LEFT,
+                                              TOKEN_SHIFT_RIGHT};
+        ObjectRef computed;
+        ok = numericOperation(kOperatorOf[assignmentOperator - TOKEN_ADD_ASSIGN], target, value, computed, error);
+        if (ok) ok = target->assignvalue(computed, error);
+        break;
+    }
+    default: context.raiseAt(*this, "invalid operator: " + getTokenName(assignmentOperator));
+    }
+    if (!ok) context.raiseAt(*this, error);
+    result = std::move(target);
+}
+
+// ---------------------------------------------------------------------------
+// Post-increment and post-decrement
+// ---------------------------------------------------------------------------
+
+void ZelkScriptPostExpression::execute(ObjectRef &result, ZelkScriptContextBase &context) {
+    ObjectRef target;
+    if (operand) context.evaluate(operand, target);
+    setPendingLValue(target);
+    context.addPostExpression(PendingPostExpression{target, postOperator, NodeRef(this)});
+    std::string error;
+    ObjectRef copy;
+    if (!copyValue(target, copy, error)) context.raiseAt(*this, error);
+    result = std::move(copy);
+}
+
+void ZelkScriptContextBase::runPostExpressions(size_t mark) {
+    if (scopes_.empty()) return;
+    auto &list = scopes_.back()->postExpressions;
+    if (list.size() <= mark) return;
+    // Take the due entries out first: applying one may register others, and
+    // an error must not leave any of them behind.
+    std::vector<PendingPostExpression> due(std::make_move_iterator(list.begin() + static_cast<std::ptrdiff_t>(mark)),
+                                           std::make_move_iterator(list.end()));
+    list.resize(mark);
+    std::string error;
+    for (PendingPostExpression &entry : due) {
+        if (!entry.target) continue;
+        if (entry.target->isnull() && !entry.target->setstring("0", error)) raiseAt(*entry.origin, error);
+        ObjectRef changed;
+        if (!numericOperation(entry.postOperator == TOKEN_INCREMENT ? '+' : '-', entry.target, makeLongObject(1),
+                              changed, error) ||
+            !entry.target->assignvalue(changed, error))
+            raiseAt(*entry.origin, error);
+        if (auto *post = dynamic_cast<ZelkScriptPostExpression *>(entry.origin.get())) post->clearPendingLValue();
+        if (hooksActive_) {
+            const std::string &name = entry.target->getname();
+            onVariableChanged(name.substr(0, name.find_first_of(".[")));
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Collection literals and casts
+// ---------------------------------------------------------------------------
+
+void ZelkScriptCollectionInit::execute(ObjectRef &result, ZelkScriptContextBase &context) {
+    if (kind != kVector && kind != kStructure) context.raiseAt(*this, "invalid collection type");
+    const size_t mark = context.postExpressionMark();
+    ObjectRef collection = kind == kVector ? makeVectorObject() : makeStructureObject();
+    std::string error;
+    for (ZelkScriptItemInit &item : items) {
+        ObjectRef value;
+        if (item.value) context.evaluate(item.value, value);
+        ObjectRef copy;
+        if (!copyValue(value, copy, error)) context.raiseAt(*this, error);
+        // The copies are new objects that nothing else holds: store them
+        // themselves instead of copying once more.
+        if (kind == kVector)
+            static_cast<ZelkScriptObjectVectorHandler *>(collection->handler())->appendElement(std::move(copy));
+        else
+            static_cast<ZelkScriptObjectStructureHandler *>(collection->handler())->setMember(item.key,
+                                                                                              std::move(copy));
+    }
+    context.runPostExpressions(mark);
+    result = std::move(collection);
+}
+
+void ZelkScriptTypeCastExpression::execute(ObjectRef &result, ZelkScriptContextBase &context) {
+    ObjectRef value;
+    if (operand) context.evaluate(operand, value);
+    if (!value) context.raiseAt(*this, "number required", true);
+    std::string error;
+    if (!castValue(typeName, value, result, error)) context.raiseAt(*this, error);
+}
+
+} // namespace zelkscript

@@ -1,0 +1,36 @@
+// The value operations behind the language's operators: numeric operations
+// (shared by binary operators, compound assignments and post-increments),
+// comparisons, and value-list matching (the `in` operator and the grep
+// functions). They answer bool and write their message into the caller's
+// error text, so both the evaluator and library functions can use them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "engine/values/object.h"
+
+namespace zelkscript {
+
+// op is the operator's token code: + - * / % & | ^ << >>. A null operand
+// gives a null result. Operands are normalised in place (their canonical
+// number text), as the language defines. Integer arithmetic that overflows
+// is redone in double arithmetic.
+bool numericOperation(int32_t op, const ObjectRef &left, const ObjectRef &right, ObjectRef &result,
+                      std::string &error);
+
+// op is one of == != < > (orEqual turns < and > into <= and >=). The result
+// is true or false in `answer`.
+bool compareValues(int32_t op, bool orEqual, const ObjectRef &left, const ObjectRef &right, bool &answer,
+                   std::string &error);
+
+// Whether the text matches an item of a value list such as "a,b,c",
+// "[1-5;7]" or "1-5,9" (number sets match non-negative integers inside).
+bool valueListMatches(std::string_view text, std::string_view list);
+
+// `+` on two values: numeric addition when both are numbers, otherwise the
+// two texts joined (null-ish operands read as the empty text).
+bool addValues(const ObjectRef &left, const ObjectRef &right, ObjectRef &result, std::string &error);
+
+} // namespace zelkscript

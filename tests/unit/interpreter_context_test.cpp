@@ -1,0 +1,162 @@
+// The context's scope stack, lookup order, extension fan-out and the
+// isolation of one outermost run from the next.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "engine/interpreter/context.h"
+#include "engine/interpreter/runtime.h"
+#include "engine/values/conversions.h"
+
+using namespace zelkscript;
+
+namespace {
+
+std::string runText(ZelkScriptContextBase &context, const std::string &text, bool *ok = nullptr) {
+    ObjectRef result;
+    ZelkScriptErrorException error("", "", 0, 0);
+    bool succeeded = runScriptText(context, text, "", result, &error);
+    if (ok) *ok = succeeded;
+    if (!succeeded) return "error: " + error.getMessage();
+    return result ? result->gettext() : std::string("<null>");
+}
+
+// An extension that supplies one constant and one variable.
+class SampleExtension : public ZelkScriptUserExtension {
+public:
+    explicit SampleExtension(std::string name, std::string constant)
+        : ZelkScriptUserExtension(std::move(name)), constant_(std::move(constant)) {}
+    bool getValue(const std::string &name, ObjectRef &result) override {
+        if (name != constant_) return ZelkScriptUserExtension::getValue(name, result);
+        result = makeStringObject(getExtensionName());
+        return true;
+    }
+
+private:
+    std::string constant_;
+};
+
+} // namespace
+
+TEST(ContextScopes, FirstDefinitionCreatesTheGlobalScope) {
+    ZelkScriptContextBase context;
+    EXPECT_EQ(context.scopeDepth(), 0u);
+    std::string error;
+    ASSERT_TRUE(context.defineVariable("x", makeLongObject(1), error));
+    EXPECT_EQ(context.scopeDepth(), 1u);
+    EXPECT_EQ(context.globalScope().name, "::");
+    context.popScope();
+    context.popScope();  // popping an empty stack does nothing
+    EXPECT_EQ(context.scopeDepth(), 0u);
+}
+
+TEST(ContextScopes, DefinitionShadowingAndDuplicates) {
+    ZelkScriptContextBase context;
+    std::string error;
+    ASSERT_TRUE(context.defineVariable("x", makeLongObject(1), error));
+    EXPECT_FALSE(context.defineVariable("x", makeLongObject(2), error));
+    EXPECT_EQ(error, "variable is defined multiple: x");
+    context.pushScope();
+    ASSERT_TRUE(context.defineVariable("x", makeLongObject(2), error));
+    ObjectRef value;
+    ASSERT_TRUE(context.getVariable("x", value, error));
+    EXPECT_EQ(value->gettext(), "2");
+    context.popScope();
+    ASSERT_TRUE(context.getVariable("x", value, error));
+    EXPECT_EQ(value->gettext(), "1");
+}
+
+TEST(ContextScopes, FunctionsSeeGlobalsButNotTheirCallersLocals) {
+    ZelkScriptContextBase context;
+    std::string error;
+    ASSERT_TRUE(context.defineVariable("g", makeLongObject(1), error));
+    context.pushScope("caller");
+    ASSERT_TRUE(context.defineVariable("local", makeLongObject(2), error));
+    ASSERT_TRUE(context.defineVariable("g", makeLongObject(3), error));
+    context.pushScope("callee");
+    ObjectRef value;
+    EXPECT_FALSE(context.getVariable("local", value, error));
+    EXPECT_EQ(error, "variable is not defined");
+    ASSERT_TRUE(context.getVariable("g", value, error));
+    EXPECT_EQ(value->gettext(), "1");
+    ASSERT_TRUE(context.defineVariable("::made", makeLongObject(4), error));
+    context.popScope();
+    context.popScope();
+    ASSERT_TRUE(context.getVariable("made", value, error));
+    EXPECT_EQ(value->gettext(), "4");
+}
+
+TEST(ContextScopes, ManyVariablesInOneScopeStayFindable) {
+    ZelkScriptContextBase context;
+    std::string error;
+    for (int i = 0; i < 500; ++i)
+        ASSERT_TRUE(context.defineVariable("v" + std::to_string(i), makeLongObject(i), error));
+    ASSERT_TRUE(context.removeVariable("v17", error));
+    ObjectRef value;
+    for (int i = 0; i < 500; ++i) {
+        bool found = context.getVariable("v" + std::to_string(i), value, error);
+        EXPECT_EQ(found, i != 17) << i;
+        if (found) {
+            EXPECT_EQ(value->gettext(), std::to_string(i));
+        }
+    }
+}
+
+TEST(ContextExtensions, ValuesComeFromTheFirstExtensionThatKnowsThem) {
+    ZelkScriptContextBase context;
+    context.registerExtension(std::make_unique<SampleExtension>("first", "shared"));
+    context.registerExtension(std::make_unique<SampleExtension>("second", "shared"));
+    context.registerExtension(std::make_unique<SampleExtension>("third", "own"));
+    ObjectRef value;
+    ASSERT_TRUE(context.getValue("shared", value));
+    EXPECT_EQ(value->gettext(), "first");
+    ASSERT_TRUE(context.getValue("own", value));
+    EXPECT_EQ(value->gettext(), "third");
+    EXPECT_FALSE(context.hasValue("none"));
+    EXPECT_EQ(context.findExtension("second")->getExtensionName(), "second");
+    std::vector<ObjectRef> arguments;
+    std::string error;
+    EXPECT_FALSE(context.callFunction("f", arguments, value, error, ZelkScriptPosition()));
+    EXPECT_EQ(error, "user function f does not exist");
+    // Scripts read extension values as constants.
+    EXPECT_EQ(runText(context, "return own;"), "third");
+    EXPECT_EQ(runText(context, "own = 1;"), "error: const object must not be changed");
+}
+
+TEST(OutermostRuns, AnUncaughtErrorLeavesNoScopeBehind) {
+    ZelkScriptContextBase context;
+    EXPECT_EQ(runText(context, "var g = 1; { { var inner = 2; throwexception('x'); } }"), "error: x");
+    const size_t depth = context.scopeDepth();
+    // The next run defines at the global level, not in a dead block.
+    EXPECT_EQ(runText(context, "var after = 3; return after;"), "3");
+    EXPECT_EQ(context.scopeDepth(), depth);
+    ObjectRef value;
+    std::string error;
+    ASSERT_TRUE(context.findVariableSlot(VariableName("after"), LookupMode::CurrentOnly));
+    EXPECT_EQ(runText(context, "return isvariabledefined('inner');"), "0");
+}
+
+TEST(OutermostRuns, ReturnAndExitDoNotCutTheNextRunShort) {
+    ZelkScriptContextBase context;
+    EXPECT_EQ(runText(context, "return 1;"), "1");
+    EXPECT_EQ(runText(context, "var a = 1; a = 2; return a;"), "2");
+    EXPECT_EQ(runText(context, "exit(4);"), "<null>");
+    EXPECT_TRUE(context.exitRequested());
+    EXPECT_EQ(runText(context, "var b = 1; b = 5; return b;"), "5");
+}
+
+TEST(OutermostRuns, APendingPostIncrementOfAFailedStatementIsDropped) {
+    ZelkScriptContextBase context;
+    EXPECT_EQ(runText(context, "var x = 1; var y = x++ + undefinedname;"), "error: variable not defined: undefinedname");
+    EXPECT_EQ(runText(context, "return x;"), "1");
+    EXPECT_EQ(runText(context, "x++; return x;"), "2");
+}
+
+TEST(OutermostRuns, VariableCachesFollowRedefinitions) {
+    ZelkScriptContextBase context;
+    EXPECT_EQ(runText(context, "var x = 1; function f() { return x; } return f();"), "1");
+    // A later run shadows nothing but rebinds: the cached slot must follow.
+    EXPECT_EQ(runText(context, "undef x; var x = 2; return f();"), "2");
+    EXPECT_EQ(runText(context, "var r = 'r'; for (var i = 0; i < 3; i++) { var x = i; r += x; } return r + x;"),
+              "r0122");
+}
