@@ -8,6 +8,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "engine/interpreter/const_context.h"
 #include "engine/interpreter/permissions.h"
 #include "engine/values/conversions.h"
 #include "engine/values/handlers.h"
@@ -100,7 +101,11 @@ void ZelkScriptScope::reset(std::string scopeName) {
 // ---------------------------------------------------------------------------
 
 ZelkScriptContextBase::ZelkScriptContextBase()
-    : ZelkScriptUserExtension("ZelkScriptContext"), outputStream(&std::cout), errorStream(&std::cerr) {}
+    : ZelkScriptUserExtension("ZelkScriptContext"), outputStream(&std::cout), errorStream(&std::cerr) {
+    // Range bounds in the scripts this context parses are evaluated by the
+    // interpreter's own rules.
+    installConstantEvaluator();
+}
 
 ZelkScriptContextBase::~ZelkScriptContextBase() {
     // Extensions may hold values that reach back into scopes; they go first,
