@@ -513,7 +513,44 @@ void ZelkScriptContextBase::raiseAt(const ZelkScriptExpressionBase &node, std::s
     raiseAt(node.getPosition(), std::move(message), fatal);
 }
 
+void ZelkScriptContextBase::setNodeBudget(uint64_t nodes) noexcept {
+    nodeBudget_ = nodes;
+    updateSlowPath();
+}
+
+void ZelkScriptContextBase::setTimeLimitMs(uint64_t milliseconds) noexcept {
+    timeLimitMs_ = milliseconds;
+    updateSlowPath();
+}
+
+void ZelkScriptContextBase::requestInterrupt() noexcept {
+    interruptRequested_.store(true, std::memory_order_relaxed);
+    slowPath_.store(true, std::memory_order_relaxed);
+}
+
+void ZelkScriptContextBase::beginRunLimits() noexcept {
+    nodesEvaluated_ = 0;
+    deadlineMs_ = timeLimitMs_ ? currentTimeMs() + timeLimitMs_ : 0;
+    interruptRequested_.store(false, std::memory_order_relaxed);
+    updateSlowPath();
+}
+
+void ZelkScriptContextBase::checkRunLimits(ZelkScriptExpressionBase &node) {
+    const ZelkScriptPosition &at = node.getPosition();
+    if (interruptRequested_.load(std::memory_order_relaxed)) {
+        interruptRequested_.store(false, std::memory_order_relaxed);
+        updateSlowPath();
+        throw ZelkScriptRunLimitException("run interrupted", at.sourceName, at.line, at.column, true);
+    }
+    if (nodeBudget_ && ++nodesEvaluated_ > nodeBudget_)
+        throw ZelkScriptRunLimitException("run limit reached: too many evaluation steps", at.sourceName, at.line,
+                                          at.column, true);
+    if (deadlineMs_ && currentTimeMs() > deadlineMs_)
+        throw ZelkScriptRunLimitException("run limit reached: time is up", at.sourceName, at.line, at.column, true);
+}
+
 void ZelkScriptContextBase::evaluateSlow(ZelkScriptExpressionBase &node, ObjectRef &result) {
+    checkRunLimits(node);
     if (hooksActive_) onStatement(node);
     const uint64_t start = currentTimeMs();
     ++node.profileCount;

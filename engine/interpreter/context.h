@@ -12,6 +12,7 @@
 // slot is used only while it is certainly what a full lookup would find.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -133,6 +134,14 @@ public:
 
 enum class LookupMode { CurrentOnly, Visible };
 
+// The error that ends a run when a host's run limit is reached or the host
+// interrupts it. It is fatal, and nothing in a script (not even eval) turns
+// it into a value.
+class ZelkScriptRunLimitException : public ZelkScriptErrorException {
+public:
+    using ZelkScriptErrorException::ZelkScriptErrorException;
+};
+
 // Empties every plain container reachable from the roots, releasing the
 // cycles among them; used when the holder of all of them goes away.
 void breakContainerCycles(const std::vector<ObjectRef> &roots);
@@ -240,7 +249,23 @@ public:
     // True when any of the rare per-node duties is due (debugger hooks, a
     // node budget, a deadline, an interrupt): the evaluator then takes the
     // slow path, so the common path is one test.
-    bool slowPathActive() const noexcept { return slowPath_; }
+    bool slowPathActive() const noexcept { return slowPath_.load(std::memory_order_relaxed); }
+
+    // --- Run limits a host sets beyond the language's own loop limit. ---
+    // At most this many node evaluations per outermost run (0: no limit).
+    void setNodeBudget(uint64_t nodes) noexcept;
+    uint64_t nodeBudget() const noexcept { return nodeBudget_; }
+    // At most this many milliseconds per outermost run (0: no limit).
+    void setTimeLimitMs(uint64_t milliseconds) noexcept;
+    uint64_t timeLimitMs() const noexcept { return timeLimitMs_; }
+    // Asks the running script to stop at its next node. Safe from any thread.
+    void requestInterrupt() noexcept;
+    // Called when an outermost run starts: resets the counters and the
+    // deadline, and forgets an interrupt that no run saw.
+    void beginRunLimits() noexcept;
+    // Number of outermost runs in progress (a host callback may start one
+    // inside another).
+    int outermostRunDepth = 0;
 
     // --- Limits. ---
     uint64_t maxLoopCount = kDefaultMaxLoopCount;
@@ -271,7 +296,7 @@ public:
     // hooks, execution count, gross time. The time is added also when the
     // evaluation raises, and the error passes on unchanged.
     void evaluate(ZelkScriptExpressionBase &node, ObjectRef &result) {
-        if (slowPath_) {
+        if (slowPath_.load(std::memory_order_relaxed)) {
             evaluateSlow(node, result);
             return;
         }
@@ -293,7 +318,12 @@ public:
 
 protected:
     void evaluateSlow(ZelkScriptExpressionBase &node, ObjectRef &result);
-    void updateSlowPath() noexcept { slowPath_ = hooksActive_; }
+    void updateSlowPath() noexcept {
+        slowPath_.store(hooksActive_ || nodeBudget_ != 0 || timeLimitMs_ != 0 ||
+                            interruptRequested_.load(std::memory_order_relaxed),
+                        std::memory_order_relaxed);
+    }
+    void checkRunLimits(ZelkScriptExpressionBase &node);
     void ensureScope();
     ObjectRef *findInScope(ZelkScriptScope &scope, const VariableName &name) {
         return scope.variables.find(name.name, name.hash);
@@ -304,7 +334,12 @@ protected:
     std::vector<std::unique_ptr<ZelkScriptUserExtension>> extensions_;
     uint64_t bindingEpoch_ = 1;
     uint64_t functionEpoch_ = 1;
-    bool slowPath_ = false;
+    std::atomic<bool> slowPath_{false};
+    std::atomic<bool> interruptRequested_{false};
+    uint64_t nodeBudget_ = 0;
+    uint64_t nodesEvaluated_ = 0;
+    uint64_t timeLimitMs_ = 0;
+    uint64_t deadlineMs_ = 0;
     bool exitRequested_ = false;
     int32_t exitCode_ = 0;
 };

@@ -20,9 +20,13 @@ OutermostRun::OutermostRun(ZelkScriptContextBase &context)
     context.returnFlag = context.breakFlag = context.continueFlag = false;
     context.clearPendingGoto();
     context.clearExitRequest();
+    // Limits count per outermost run; nested runs (callbacks that run
+    // scripts) share the outer run's budget.
+    if (context.outermostRunDepth++ == 0) context.beginRunLimits();
 }
 
 OutermostRun::~OutermostRun() {
+    --context_.outermostRunDepth;
     context_.truncateScopes(depth_);
     context_.truncateDebuggerCalls(debuggerDepth_);
     context_.discardPostExpressions(0);

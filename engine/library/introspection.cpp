@@ -274,6 +274,8 @@ bool evalCode(ZelkScriptContextBase &context, Arguments arguments, ObjectRef &re
             context.evalCache.emplace(code, root);
         }
         runSyntaxTree(root, &context, result);
+    } catch (const ZelkScriptRunLimitException &) {
+        throw;
     } catch (const ZelkScriptErrorException &failure) {
         result = makeStringObject("<evalerror> " + failure.getInfo());
     }

@@ -2,7 +2,9 @@
 // isolation of one outermost run from the next.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "engine/interpreter/context.h"
 #include "engine/interpreter/runtime.h"
@@ -159,4 +161,46 @@ TEST(OutermostRuns, VariableCachesFollowRedefinitions) {
     EXPECT_EQ(runText(context, "undef x; var x = 2; return f();"), "2");
     EXPECT_EQ(runText(context, "var r = 'r'; for (var i = 0; i < 3; i++) { var x = i; r += x; } return r + x;"),
               "r0122");
+}
+
+TEST(RunLimits, ANodeBudgetEndsARunThatNoTryOrEvalCanCatch) {
+    ZelkScriptContextBase context;
+    context.setNodeBudget(20000);
+    EXPECT_EQ(runText(context, "var n = 0; for (var i = 0; i < 10000; i++) { for (var j = 0; j < 10000; j++) { n++; } }"),
+              "error: run limit reached: too many evaluation steps");
+    EXPECT_EQ(runText(context, "try { while (true) { } } catch (var e) { return 'caught'; }"),
+              "error: run limit reached: too many evaluation steps");
+    EXPECT_EQ(runText(context, "return eval('var k = 0; for (var i = 0; i < 10000; i++) { for (var j = 0; j < 10000; j++) { k++; } }');"),
+              "error: run limit reached: too many evaluation steps");
+    // The budget counts per run: a small script after a stopped one runs.
+    EXPECT_EQ(runText(context, "return 1 + 1;"), "2");
+    context.setNodeBudget(0);
+    EXPECT_EQ(runText(context, "var total = 0; for (var i = 0; i < 3000; i++) { total++; } return total;"), "3000");
+}
+
+TEST(RunLimits, ATimeLimitEndsALongRun) {
+    ZelkScriptContextBase context;
+    context.setTimeLimitMs(50);
+    EXPECT_EQ(runText(context, "for (var i = 0; i < 10000; i++) { for (var j = 0; j < 10000; j++) { } }"),
+              "error: run limit reached: time is up");
+    EXPECT_EQ(runText(context, "return 3;"), "3");
+}
+
+TEST(RunLimits, AnotherThreadCanInterruptARun) {
+    ZelkScriptContextBase context;
+    std::thread interrupter([&context] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        context.requestInterrupt();
+    });
+    EXPECT_EQ(runText(context, "for (var i = 0; i < 10000; i++) { for (var j = 0; j < 10000; j++) { } }"),
+              "error: run interrupted");
+    interrupter.join();
+    EXPECT_EQ(runText(context, "return 4;"), "4");
+}
+
+TEST(RunLimits, TheLoopLimitIsAdjustable) {
+    ZelkScriptContextBase context;
+    context.maxLoopCount = 5;
+    EXPECT_EQ(runText(context, "var n = 0; while (n < 6) { n++; } return n;"), "6");
+    EXPECT_EQ(runText(context, "var m = 0; while (m < 7) { m++; } return m;"), "error: loop never ending");
 }
