@@ -70,8 +70,10 @@ private:
     NodeRef parseTryCatch();
 
     // expressions
+    [[gnu::noinline]] NodeRef parseExpressionList(NodeRef first, const ZelkScriptCursor &start);
     NodeRef parseBinary(int minimumLevel);
     NodeRef parseUnary();
+    [[gnu::noinline]] NodeRef parseCast();
     NodeRef parsePostfixChain(NodeRef node, const ZelkScriptCursor &chainStart);
     NodeRef parsePrimary();
     void parseArguments(std::vector<NodeRef> &arguments);

@@ -81,6 +81,12 @@ NodeRef ZelkScriptParser::parseExpression() {
     const ZelkScriptCursor start = scanner_.tokenStart();
     NodeRef first = parseAssignmentExpression();
     if (token() != ',') return first;
+    return parseExpressionList(std::move(first), start);
+}
+
+// Kept out of parseExpression, which every bracket level passes through, so
+// its frame stays small.
+NodeRef ZelkScriptParser::parseExpressionList(NodeRef first, const ZelkScriptCursor &start) {
     std::vector<NodeRef> items;
     items.push_back(std::move(first));
     while (token() == ',') {
@@ -174,11 +180,7 @@ NodeRef ZelkScriptParser::parseUnary() {
         NestingGuard nesting(*this);
         next();
         if (token() == TOKEN_IDENTIFIER && isCastTypeName(scanner_.tokenText())) {
-            std::string typeName = scanner_.tokenText();
-            next();
-            scanner_.expect(')');
-            NodeRef operand = parseUnary();
-            node = makeRef<ZelkScriptTypeCastExpression>(std::move(typeName), std::move(operand));
+            node = parseCast();
         } else {
             node = parseExpression();
             scanner_.expect(')');
@@ -189,6 +191,16 @@ NodeRef ZelkScriptParser::parseUnary() {
     }
     setExtent(node, start);
     return parsePostfixChain(std::move(node), start);
+}
+
+// "(long) x" after the '(': kept out of parseUnary, which every bracket level
+// passes through, so that frame stays small.
+NodeRef ZelkScriptParser::parseCast() {
+    std::string typeName = scanner_.tokenText();
+    next();
+    scanner_.expect(')');
+    NodeRef operand = parseUnary();
+    return makeRef<ZelkScriptTypeCastExpression>(std::move(typeName), std::move(operand));
 }
 
 NodeRef ZelkScriptParser::parsePostfixChain(NodeRef node, const ZelkScriptCursor &chainStart) {
