@@ -75,10 +75,10 @@ BENCHMARK(BM_SprintfWideField)->Arg(100)->Arg(100000);
 
 // 1,000 sprintf calls from a script loop, through the call machinery.
 void BM_SprintfScriptLoop(benchmark::State &state) {
-    ZelkScriptContextBase context;
     const std::string script =
         "var i; var s; for (i = 0; i < 1000; i++) s = sprintf('%05d:%s:%.3f', i, 'item', i / 7); return s;";
     for (auto _ : state) {
+        ZelkScriptContextBase context;
         ObjectRef result;
         ZelkScriptErrorException error("", "", 0, 0);
         if (!runScriptText(context, script, "", result, &error)) state.SkipWithError(error.getMessage().c_str());

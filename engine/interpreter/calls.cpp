@@ -97,6 +97,12 @@ bool invokeDefinition(ZelkScriptContextBase &context, const ZelkScriptUserFuncti
                       std::vector<ObjectRef> &arguments, ObjectRef &result, std::string &error,
                       const ZelkScriptPosition &position, ZelkScriptUserExtension *extension) {
     const size_t depth = context.scopeDepth();
+    // Native code (sorting with a compare function, callfunction) reaches
+    // here without the call node's check, so the limit is enforced here too.
+    if (depth >= context.maxScopeDepth) {
+        error = "too many recursive calls";
+        return false;
+    }
     CallGuard guard(context, depth);
     // Keep the definition alive and stable: the body may redefine functions.
     const ZelkScriptUserFunction function = definition;

@@ -282,9 +282,15 @@ bool pushElement(Arguments arguments, ObjectRef &result, std::string &error, std
     if (!makeVectorIfUndefined(vector, error)) return false;
     int64_t size = 0;
     if (!vector->vectorsize(size, error)) return false;
-    if (!vector->pushvectorelement(value, byReference, error)) {
-        // The place was taken before the assignment failed (a value that
-        // contains itself cannot be copied): give it back.
+    if (ZelkScriptObjectVectorHandler *plain = plainVectorOf(vector)) {
+        // The element is made complete before it joins the vector: a copy of
+        // the vector itself (push(v, v)) then holds what v held, not the new
+        // empty place, and a copy that fails leaves the vector unchanged.
+        ObjectRef element = makeUndefinedObject();
+        if (!(byReference ? element->assignreference(value, error) : element->assignvalue(value, error))) return false;
+        plain->appendElement(std::move(element));
+    } else if (!vector->pushvectorelement(value, byReference, error)) {
+        // The place was taken before the assignment failed: give it back.
         int64_t grown = 0;
         std::string ignored;
         if (vector->vectorsize(grown, ignored) && grown > size) vector->removevectorelement(size, grown - 1, ignored);
@@ -696,20 +702,20 @@ bool callFunctionImpl(ZelkScriptContextBase &context, Arguments arguments, Objec
     const size_t given = arguments.size() - 1;
     const size_t passed = countPassedArguments(context, name, hasPrototype ? &prototype : nullptr, given);
     std::vector<ObjectRef> callArguments(arguments.begin() + 1, arguments.begin() + 1 + static_cast<ptrdiff_t>(passed));
+    // A missing function is reported under its plain name; a function that
+    // exists and fails keeps its own message, which says what went wrong.
+    if (!name.empty() && !scriptFunctionExists(context, name, passed)) {
+        error = "function not existing: " + name;
+        return false;
+    }
     NestedScriptCallGuard nesting;
     if (!nesting.allowed(context)) {
         error = NestedScriptCallGuard::kMessage;
         return false;
     }
     const ZelkScriptPosition position;
-    std::string callError;
-    if (callFunction(context, name, callArguments, result, callError, position)) return true;
-    // A missing function is reported under its plain name; a function that
-    // exists and failed keeps its own message, which says what went wrong.
-    if (callError.empty() || callError.rfind("function not found: ", 0) == 0)
-        error = "function not existing: " + name;
-    else
-        error = std::move(callError);
+    if (callFunction(context, name, callArguments, result, error, position)) return true;
+    if (error.empty()) error = "function not existing: " + name;
     return false;
 }
 

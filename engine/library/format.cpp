@@ -147,7 +147,8 @@ void appendInteger(std::string &output, const ConversionSpec &spec, int64_t valu
     if (spec.precision >= 0) {
         // An explicit precision of 0 prints no digits for the value 0.
         if (spec.precision == 0 && bits == 0) body = {};
-        if (static_cast<uint64_t>(spec.precision) > body.size()) zeros = static_cast<size_t>(spec.precision) - body.size();
+        if (static_cast<uint64_t>(spec.precision) > body.size())
+            zeros = static_cast<size_t>(spec.precision) - body.size();
     }
     appendField(output, spec, sign, zeros, body, spec.zeroPad && spec.precision < 0 && !spec.leftAlign);
 }

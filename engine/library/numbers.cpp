@@ -39,6 +39,12 @@ bool fail(std::string &error, std::string message) {
 // The number facts of a value; false for null and non-string values.
 bool readNumberView(const ObjectRef &value, NumberView &view) { return value && value->readNumber(view); }
 
+// A long whose integer reading means the same number as its double reading
+// (not so for "15e-1", an integer text of 1 that reads as the double 1.5).
+bool readWholeLong(const NumberView &view, double value, int64_t &integer) {
+    return view.isLong && view.toInteger(integer) && static_cast<double>(integer) == value;
+}
+
 // ---------------------------------------------------------------------------
 // Random numbers
 // ---------------------------------------------------------------------------
@@ -322,7 +328,6 @@ ZELK_MATH_FUNCTION(sin, std::sin(x))
 ZELK_MATH_FUNCTION(sinh, std::sinh(x))
 ZELK_MATH_FUNCTION(tan, std::tan(x))
 ZELK_MATH_FUNCTION(tanh, std::tanh(x))
-ZELK_MATH_FUNCTION(sqr, x * x)
 ZELK_MATH_FUNCTION(ceil, std::ceil(x))
 ZELK_MATH_FUNCTION(floor, std::floor(x))
 ZELK_MATH_FUNCTION(modf, std::trunc(x))
@@ -335,6 +340,21 @@ bool sqrtImpl(ZelkScriptContextBase &, Arguments arguments, ObjectRef &result, s
     if (!readMathArgument(arguments, "sqrt($)", value, error)) return false;
     if (value < 0) return fail(error, "function sqrt requires a positive number argument");
     result = makeNumberResult(std::sqrt(value));
+    return true;
+}
+
+// A long squares exactly while the square fits; anything else in doubles.
+bool sqrImpl(ZelkScriptContextBase &, Arguments arguments, ObjectRef &result, std::string &error) {
+    double value = 0;
+    if (!readMathArgument(arguments, "sqr($)", value, error)) return false;
+    NumberView view;
+    int64_t integer = 0, square = 0;
+    if (readNumberView(arguments[0], view) && readWholeLong(view, value, integer) &&
+        !__builtin_mul_overflow(integer, integer, &square)) {
+        result = makeLongObject(square);
+        return true;
+    }
+    result = makeNumberResult(value * value);
     return true;
 }
 
@@ -399,9 +419,15 @@ bool oddImpl(ZelkScriptContextBase &, Arguments arguments, ObjectRef &result, st
     return true;
 }
 
+// Doubles from 2^52 on have no fractional part left to round.
+constexpr double kFirstDoubleWithoutFraction = 4503599627370496.0;
+
 // Scaled by 10 per digit, 0.5 added, truncated toward zero, scaled back. The
-// truncation stays in double arithmetic, so NaN, the infinities and values
-// beyond the long range pass through instead of meeting an integer cast.
+// truncation stays in double arithmetic, so no value meets an integer cast.
+// Values with nothing to round come back unchanged: a long exactly (through
+// a double it would lose digits beyond 2^53), and a double whose scaled form
+// has no fraction or overflows (adding 0.5 there would round up by one, or
+// turn 1e300 with ten digits into infinity).
 bool roundImpl(ZelkScriptContextBase &, Arguments arguments, ObjectRef &result, std::string &error) {
     int64_t digits = 0;
     if (arguments.size() >= 2) {
@@ -409,14 +435,25 @@ bool roundImpl(ZelkScriptContextBase &, Arguments arguments, ObjectRef &result, 
         if (!convertToIntegerInRange(arguments[1].get(), 0, 10, digits, ignored))
             return fail(error, "function round($$) requires an integer number 0-10 as second argument");
     }
+    const ObjectRef &argument = argumentAt(arguments, 0);
     NumberView view;
     double value = 0;
-    if (!readNumberView(argumentAt(arguments, 0), view) || !view.isNumber || !view.toDouble(value))
+    if (!readNumberView(argument, view) || !view.isNumber || !view.toDouble(value))
         return fail(error, "function round($) requires a number as first argument");
-    for (int64_t i = 0; i < digits; ++i) value *= 10;
-    value = std::trunc(value + 0.5);
-    for (int64_t i = 0; i < digits; ++i) value /= 10;
-    result = makeNumberResult(value);
+    int64_t integer = 0;
+    if (readWholeLong(view, value, integer)) {
+        result = makeLongObject(integer);
+        return true;
+    }
+    double scaled = value;
+    for (int64_t i = 0; i < digits; ++i) scaled *= 10;
+    if (!std::isfinite(scaled) || std::fabs(scaled) >= kFirstDoubleWithoutFraction) {
+        result = makeNumberResult(value);
+        return true;
+    }
+    scaled = std::trunc(scaled + 0.5);
+    for (int64_t i = 0; i < digits; ++i) scaled /= 10;
+    result = makeNumberResult(scaled);
     return true;
 }
 

@@ -156,6 +156,21 @@ std::vector<size_t> sortElementsBuiltIn(const ObjectList &elements, SortOrderMod
     for (size_t i = 0; i < order.size(); ++i) order[i] = i;
     std::deque<std::string> storage;
     const std::vector<SortKey> keys = readSortKeys(elements, mode, storage);
+    if (mode == SortOrderMode::Numeric || mode == SortOrderMode::Mixed) {
+        // Only integers, the common case of numeric sorts: compare a compact
+        // array of values, which keeps the merge passes inside the cache.
+        std::vector<int64_t> integers(keys.size());
+        bool allIntegers = true;
+        for (size_t i = 0; i < keys.size() && allIntegers; ++i) {
+            allIntegers = keys[i].number && keys[i].integer;
+            integers[i] = keys[i].integerValue;
+        }
+        if (allIntegers) {
+            if (inverse) stableMergeSort(order, [&](size_t a, size_t b) { return integers[a] > integers[b]; });
+            else stableMergeSort(order, [&](size_t a, size_t b) { return integers[a] < integers[b]; });
+            return order;
+        }
+    }
     if (inverse) {
         stableMergeSort(order, [&](size_t a, size_t b) { return compareSortKeys(keys[a], keys[b], mode) > 0; });
     } else {

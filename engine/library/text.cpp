@@ -34,8 +34,9 @@ constexpr std::size_t kMaxTextResultSize = std::size_t{1} << 30;
 constexpr std::size_t kShortNeedleLimit = 256;
 
 // ---------------------------------------------------------------------------
-// C-locale byte classes. Bytes above 127 belong to no class, and nothing here
-// passes a negative char to <cctype>.
+// C-locale byte classes, written out rather than taken from <cctype>, whose
+// answers follow the process locale and which must not see negative chars.
+// Bytes above 127 belong to no class.
 // ---------------------------------------------------------------------------
 inline unsigned char byteOf(char c) { return static_cast<unsigned char>(c); }
 inline bool isSpaceByte(char c) { return c == ' ' || (byteOf(c) >= '\t' && byteOf(c) <= '\r'); }
@@ -102,7 +103,7 @@ ZelkScriptObjectStructureHandler *plainStructure(const ObjectRef &value) {
     return static_cast<ZelkScriptObjectStructureHandler *>(handler);
 }
 
-// A new vector value and direct access to its element array.
+// A new vector holding a new string value for each piece.
 ObjectRef makeTextVector(const std::vector<std::string_view> &pieces) {
     ObjectRef vector = makeVectorObject();
     auto *elements = static_cast<ZelkScriptObjectVectorHandler *>(vector->handler());

@@ -1,9 +1,9 @@
 // The text functions of the language (measuring, cutting, searching,
 // comparing, splitting, joining, escaping) and the byte-text algorithms under
 // them. Texts are byte strings with C-locale classes for bytes below 128.
-// Searching uses a two-way matcher, so every scan stays linear in the text
-// even for hostile needles, and no call can claim memory beyond bounds that
-// the script's own texts or the limits below set.
+// Searching stays linear in the text even for hostile needles (a needle that
+// matches everywhere but in its last byte), and no call can claim memory
+// beyond what the script's own texts and the limits below allow.
 #pragma once
 
 #include <cstddef>
