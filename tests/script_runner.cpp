@@ -81,7 +81,11 @@ std::vector<ScriptCase> readCases(const std::filesystem::path &file) {
         std::string line = all.substr(pos, end - pos);
         ++lineNumber;
         if (startsWith(line, "//==")) {
-            if (!current.text.empty() || current.expectResult || current.expectError) cases.push_back(current);
+            // Text before the first marker that states no expectation is a
+            // file comment, not a case.
+            const bool prelude = cases.empty() && current.name == file.filename().string();
+            const bool states = current.expectResult || current.expectError || current.expectSuccessOnly;
+            if ((!current.text.empty() && (states || !prelude)) || states) cases.push_back(current);
             current = ScriptCase();
             current.file = file.string();
             current.name = trimRight(line.substr(4));
