@@ -104,8 +104,11 @@ bool invokeDefinition(ZelkScriptContextBase &context, const ZelkScriptUserFuncti
         return false;
     }
     CallGuard guard(context, depth);
-    // Keep the definition alive and stable: the body may redefine functions.
-    const ZelkScriptUserFunction function = definition;
+    // Binding runs no script code, so the definition is read in place; only
+    // the body is held, since running it may redefine the function.
+    const ZelkScriptUserFunction &function = definition;
+    const NodeRef body = definition.body;
+    const bool variadic = definition.variadic;
     context.pushScope(function.name);
     const size_t parameterCount = function.parameters.size();
     for (size_t i = 0; i < parameterCount; ++i) {
@@ -127,7 +130,7 @@ bool invokeDefinition(ZelkScriptContextBase &context, const ZelkScriptUserFuncti
         }
         if (!ok) return false;
     }
-    if (function.variadic) {
+    if (variadic) {
         ObjectRef all = makeVectorObject();
         auto *vector = static_cast<ZelkScriptObjectVectorHandler *>(all->handler());
         vector->reserveElements(arguments.size());
@@ -147,9 +150,11 @@ bool invokeDefinition(ZelkScriptContextBase &context, const ZelkScriptUserFuncti
     context.pushScope();
     bool ok = true;
     if (extension) {
-        ok = extension->callFunction(function.name, arguments, result, error, position);
-    } else if (function.body) {
-        context.evaluate(function.body, result);
+        // The name is copied: the extension may change its definitions.
+        const std::string name = function.name;
+        ok = extension->callFunction(name, arguments, result, error, position);
+    } else if (body) {
+        context.evaluate(body, result);
         if (context.pendingGoto) {
             // A goto may not leave a function body.
             std::string label = context.pendingGoto->labelName;

@@ -489,6 +489,11 @@ void ZelkScriptContextBase::discardPostExpressions(size_t mark) {
 // Goto
 // ---------------------------------------------------------------------------
 
+const ObjectRef &ZelkScriptContextBase::oneObject() {
+    if (!one_) one_ = makeLongObject(1);
+    return one_;
+}
+
 void ZelkScriptContextBase::setPendingGoto(const ZelkScriptGotoStatement *gotoNode) {
     pendingGoto = gotoNode;
     pendingGotoHolder = NodeRef(const_cast<ZelkScriptGotoStatement *>(gotoNode));

@@ -334,6 +334,12 @@ protected:
     std::vector<std::unique_ptr<ZelkScriptUserExtension>> extensions_;
     uint64_t bindingEpoch_ = 1;
     uint64_t functionEpoch_ = 1;
+    // The long 1 that increments add, made once per context (operations
+    // never change their operands' values).
+    const ObjectRef &oneObject();
+    ObjectRef one_;
+    std::vector<PendingPostExpression> postScratch_;
+    bool postScratchInUse_ = false;
     std::atomic<bool> slowPath_{false};
     std::atomic<bool> interruptRequested_{false};
     uint64_t nodeBudget_ = 0;

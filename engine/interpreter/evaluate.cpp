@@ -468,17 +468,31 @@ void ZelkScriptContextBase::runPostExpressions(size_t mark) {
     auto &list = scopes_.back()->postExpressions;
     if (list.size() <= mark) return;
     // Take the due entries out first: applying one may register others, and
-    // an error must not leave any of them behind.
-    std::vector<PendingPostExpression> due(std::make_move_iterator(list.begin() + static_cast<std::ptrdiff_t>(mark)),
-                                           std::make_move_iterator(list.end()));
+    // an error must not leave any of them behind. The scratch list keeps its
+    // capacity, so the common case allocates nothing.
+    std::vector<PendingPostExpression> local;
+    std::vector<PendingPostExpression> &due = postScratchInUse_ ? local : postScratch_;
+    const bool ownsScratch = !postScratchInUse_;
+    postScratchInUse_ = true;
+    struct Release {
+        ZelkScriptContextBase &context;
+        std::vector<PendingPostExpression> &due;
+        bool owns;
+        ~Release() {
+            due.clear();
+            if (owns) context.postScratchInUse_ = false;
+        }
+    } release{*this, due, ownsScratch};
+    due.assign(std::make_move_iterator(list.begin() + static_cast<std::ptrdiff_t>(mark)),
+               std::make_move_iterator(list.end()));
     list.resize(mark);
     std::string error;
     for (PendingPostExpression &entry : due) {
         if (!entry.target) continue;
         if (entry.target->isnull() && !entry.target->setstring("0", error)) raiseAt(*entry.origin, error);
         ObjectRef changed;
-        if (!numericOperation(entry.postOperator == TOKEN_INCREMENT ? '+' : '-', entry.target, makeLongObject(1),
-                              changed, error) ||
+        if (!numericOperation(entry.postOperator == TOKEN_INCREMENT ? '+' : '-', entry.target, oneObject(), changed,
+                              error) ||
             !entry.target->assignvalue(changed, error))
             raiseAt(*entry.origin, error);
         if (auto *post = dynamic_cast<ZelkScriptPostExpression *>(entry.origin.get())) post->clearPendingLValue();

@@ -32,6 +32,7 @@ bool isIntegerText(std::string_view text);
 // ".", at least one digit, optional exponent, optional whitespace. Values
 // beyond the double range read as infinity, below it as zero.
 bool parseFloatText(std::string_view text, double &value);
+bool isFloatText(std::string_view text);
 // The same without the sign step.
 bool parseUnsignedFloatText(std::string_view text, double &value);
 // Contains "." and is a floating-point text (the "looks like a double" test).

@@ -2,7 +2,7 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstring>
+#include <algorithm>
 
 #include "engine/values/container_walk.h"
 #include "engine/values/conversions.h"
@@ -283,9 +283,18 @@ bool ZelkScriptObjectVectorHandler::accessvectorelement(int64_t index, ObjectRef
 }
 
 bool ZelkScriptObjectVectorHandler::pushvectorelement(const ObjectRef &element, bool byReference, std::string &error) {
-    ObjectRef place;
-    if (!accessvectorelement(static_cast<int64_t>(elements_.size()), place, error)) return false;
-    return byReference ? place->assignreference(element, error) : place->assignvalue(element, error);
+    if (static_cast<int64_t>(elements_.size()) >= kMaxVectorFillSize) {
+        error = "vector index too large";
+        return false;
+    }
+    // The new element is made complete before it joins the vector: a value
+    // copy of the vector itself then holds what the vector held (not the new
+    // empty place), and a failed assignment leaves the vector unchanged.
+    ObjectRef place(new ZelkScriptObject());
+    if (!(byReference ? place->assignreference(element, error) : place->assignvalue(element, error))) return false;
+    elements_.push_back(std::move(place));
+    error.clear();
+    return true;
 }
 
 bool ZelkScriptObjectVectorHandler::getvectorelement(int64_t index, ObjectRef &element, std::string &error) {

@@ -173,11 +173,6 @@ bool parseFloatTextImpl(std::string_view text, bool allowSign, double &value) {
     return true;
 }
 
-bool isFloatText(std::string_view text) {
-    FloatSpan span;
-    return scanFloatText(text, true, span);
-}
-
 bool equalsIgnoreCase(std::string_view word, std::string_view upper) {
     if (word.size() != upper.size()) return false;
     for (size_t i = 0; i < word.size(); ++i) {
@@ -230,6 +225,11 @@ bool isIntegerText(std::string_view text) {
 bool parseFloatText(std::string_view text, double &value) { return parseFloatTextImpl(text, true, value); }
 
 bool parseUnsignedFloatText(std::string_view text, double &value) { return parseFloatTextImpl(text, false, value); }
+
+bool isFloatText(std::string_view text) {
+    FloatSpan span;
+    return scanFloatText(text, true, span);
+}
 
 bool isDottedFloatText(std::string_view text) { return contains(text, '.') && isFloatText(text); }
 

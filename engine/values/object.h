@@ -7,6 +7,7 @@
 // caller's error text; nothing here throws.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -173,6 +174,7 @@ public:
     // A string of kind 0.
     explicit ZelkScriptObject(std::string text);
     explicit ZelkScriptObject(const char *text) : ZelkScriptObject(std::string(text)) {}
+    ZelkScriptObject(std::nullptr_t) = delete;  // say HandlerRef() or ValueTypeUndefined
     // A long (kind 4); the text is made only when asked for.
     explicit ZelkScriptObject(int64_t value);
     // A double (kind 5) holding the value of its precision-6 text.

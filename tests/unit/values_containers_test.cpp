@@ -184,6 +184,24 @@ TEST(ValuesVector, PopAndPush) {
     EXPECT_EQ(vector->gettext(), "['changed']");
 }
 
+TEST(ValuesVector, PushCompletesTheElementBeforeItJoins) {
+    ObjectRef vector = vectorOf({text("1"), text("2")});
+    std::string error;
+    ASSERT_TRUE(vector->pushvectorelement(vector, false, error));
+    EXPECT_EQ(vector->gettext(), "[1,2,[1,2]]");
+
+    ObjectRef bad = makeStructureObject();  // a value whose copy fails
+    ObjectRef place;
+    ASSERT_TRUE(bad->accessstructuremember("me", place, error));
+    ASSERT_TRUE(place->assignreference(bad, error));
+    EXPECT_FALSE(vector->pushvectorelement(bad, false, error));
+    EXPECT_EQ(error, "value contains itself");
+    int64_t size = 0;
+    ASSERT_TRUE(vector->vectorsize(size, error));
+    EXPECT_EQ(size, 3);
+    ASSERT_TRUE(bad->removestructuremember("me", error));
+}
+
 TEST(ValuesVector, GenericOperationsWorkThroughTheInterface) {
     auto live = makeRef<FakeLiveVector>();
     live->host = {text("a"), makeLongObject(2)};
@@ -396,4 +414,19 @@ TEST(ValuesExternalStructure, SharedInsertClearAndCopy) {
     EXPECT_EQ(error, "");
     EXPECT_TRUE(live->host.empty());
     EXPECT_EQ(copy->gettext(), "{b: 2, s: {k: 'v'}}");
+}
+
+TEST(ValuesExternalStructure, ContainingItselfIsBoundedThroughTheInterfaceToo) {
+    auto live = makeRef<FakeLiveStructure>();
+    ObjectRef structure(new ZelkScriptObject(HandlerRef(live)));
+    ObjectRef self(new ZelkScriptObject());
+    std::string error;
+    ASSERT_TRUE(self->assignreference(structure, error));
+    live->host["me"] = self;
+    live->host["n"] = makeLongObject(1);
+    EXPECT_EQ(structure->gettext(), "{me: ..., n: 1}");
+    ObjectRef copy;
+    EXPECT_FALSE(copyValue(structure, copy, error));
+    EXPECT_EQ(error, "value contains itself");
+    live->host.clear();  // break the cycle
 }
