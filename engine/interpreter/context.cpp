@@ -540,6 +540,22 @@ void ZelkScriptContextBase::beginRunLimits() noexcept {
     updateSlowPath();
 }
 
+uint64_t ZelkScriptContextBase::remainingRunTimeMs() noexcept {
+    if (!deadlineMs_) return UINT64_MAX;
+    const uint64_t now = currentTimeMs();
+    return now >= deadlineMs_ ? 0 : deadlineMs_ - now;
+}
+
+void ZelkScriptContextBase::checkRunDeadline() {
+    if (interruptRequested_.load(std::memory_order_relaxed)) {
+        interruptRequested_.store(false, std::memory_order_relaxed);
+        updateSlowPath();
+        throw ZelkScriptRunLimitException("run interrupted", std::string(), 0, 0, true);
+    }
+    if (deadlineMs_ && currentTimeMs() > deadlineMs_)
+        throw ZelkScriptRunLimitException("run limit reached: time is up", std::string(), 0, 0, true);
+}
+
 void ZelkScriptContextBase::checkRunLimits(ZelkScriptExpressionBase &node) {
     const ZelkScriptPosition &at = node.getPosition();
     if (interruptRequested_.load(std::memory_order_relaxed)) {

@@ -263,6 +263,12 @@ public:
     // Called when an outermost run starts: resets the counters and the
     // deadline, and forgets an interrupt that no run saw.
     void beginRunLimits() noexcept;
+    // Milliseconds left before the run's deadline (UINT64_MAX without one),
+    // so that waiting functions never sleep past it.
+    uint64_t remainingRunTimeMs() noexcept;
+    // Raises the run-limit error when the deadline has passed or an
+    // interrupt is pending.
+    void checkRunDeadline();
     // Number of outermost runs in progress (a host callback may start one
     // inside another).
     int outermostRunDepth = 0;

@@ -354,18 +354,24 @@ bool getLibrarySummary(ZelkScriptContextBase &context, Arguments arguments, Obje
 // Time and ending
 // ---------------------------------------------------------------------------
 
-void sleepMilliseconds(int64_t milliseconds, int64_t slice) {
+// Sleeps in slices, and never past the run's deadline or an interrupt: a
+// host's time limit covers waiting scripts too.
+void sleepMilliseconds(ZelkScriptContextBase &context, int64_t milliseconds, int64_t slice) {
     while (milliseconds > 0) {
         int64_t now = milliseconds < slice ? milliseconds : slice;
+        if (now > 50) now = 50;
+        const uint64_t remaining = context.remainingRunTimeMs();
+        if (static_cast<uint64_t>(now) > remaining) now = static_cast<int64_t>(remaining) + 1;
         std::this_thread::sleep_for(std::chrono::milliseconds(now));
         milliseconds -= now;
+        context.checkRunDeadline();
     }
 }
 
-bool sleepCall(ZelkScriptContextBase &, Arguments arguments, ObjectRef &result, std::string &error) {
+bool sleepCall(ZelkScriptContextBase &context, Arguments arguments, ObjectRef &result, std::string &error) {
     int64_t milliseconds = 0;
     if (!arguments.empty() && !convertToInteger(arguments[0].get(), milliseconds, error)) return false;
-    sleepMilliseconds(milliseconds, 10000);
+    sleepMilliseconds(context, milliseconds, 10000);
     result.reset();
     return true;
 }
@@ -377,10 +383,10 @@ bool allowMessageProcessing(ZelkScriptContextBase &, Arguments, ObjectRef &resul
     return true;
 }
 
-bool waitCall(ZelkScriptContextBase &, Arguments arguments, ObjectRef &result, std::string &error) {
+bool waitCall(ZelkScriptContextBase &context, Arguments arguments, ObjectRef &result, std::string &error) {
     int64_t milliseconds = 0;
     if (!arguments.empty() && !convertToInteger(arguments[0].get(), milliseconds, error)) return false;
-    sleepMilliseconds(milliseconds, 250);
+    sleepMilliseconds(context, milliseconds, 250);
     result.reset();
     return true;
 }

@@ -204,3 +204,11 @@ TEST(RunLimits, TheLoopLimitIsAdjustable) {
     EXPECT_EQ(runText(context, "var n = 0; while (n < 6) { n++; } return n;"), "6");
     EXPECT_EQ(runText(context, "var m = 0; while (m < 7) { m++; } return m;"), "error: loop never ending");
 }
+
+TEST(RunLimits, SleepingDoesNotOutlastTheTimeLimit) {
+    ZelkScriptContextBase context;
+    context.setTimeLimitMs(100);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(runText(context, "sleep(60000);"), "error: run limit reached: time is up");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}

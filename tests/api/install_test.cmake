@@ -1,0 +1,57 @@
+# Installs the build into a scratch prefix, then configures, builds and runs
+# the example host against the installed CMake package, and compiles it once
+# more with the flags pkg-config gives. Fails on the first step that fails.
+function(run_step)
+  execute_process(COMMAND ${ARGV} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "step failed (${rc}): ${ARGV}\n${out}\n${err}")
+  endif()
+  set(step_output "${out}" PARENT_SCOPE)
+endfunction()
+
+set(prefix ${SCRATCH_DIR}/prefix)
+set(example_build ${SCRATCH_DIR}/example-build)
+file(REMOVE_RECURSE ${SCRATCH_DIR})
+
+run_step(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+foreach(expected include/zelkscript/zelkscript.h)
+  if(NOT EXISTS ${prefix}/${expected})
+    message(FATAL_ERROR "not installed: ${expected}")
+  endif()
+endforeach()
+file(GLOB_RECURSE package_files ${prefix}/*zelkscriptConfig.cmake)
+file(GLOB_RECURSE pc_files ${prefix}/*/zelkscript.pc)
+file(GLOB_RECURSE sonames ${prefix}/*/libzelkscriptlib.so.[0-9])
+if(NOT package_files OR NOT pc_files OR NOT sonames)
+  message(FATAL_ERROR "package file, pkg-config file or versioned library missing under ${prefix}")
+endif()
+
+set(expected_output "Hello, world! 0,1,4\nborn = 1815\nname = Ada\n")
+run_step(${CMAKE_COMMAND} -S ${EXAMPLE_DIR} -B ${example_build} -G ${GENERATOR}
+         -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_C_COMPILER=${C_COMPILER}
+         "-DCMAKE_C_FLAGS=${EXTRA_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${EXTRA_FLAGS}")
+run_step(${CMAKE_COMMAND} --build ${example_build})
+run_step(${example_build}/zelkscript_example_host)
+if(NOT step_output STREQUAL expected_output)
+  message(FATAL_ERROR "example host printed:\n${step_output}\nexpected:\n${expected_output}")
+endif()
+
+find_program(PKG_CONFIG pkg-config)
+if(PKG_CONFIG)
+  list(GET pc_files 0 pc_file)
+  get_filename_component(pc_dir ${pc_file} DIRECTORY)
+  set(ENV{PKG_CONFIG_PATH} ${pc_dir})
+  run_step(${PKG_CONFIG} --variable=libdir zelkscript)
+  string(STRIP "${step_output}" libdir)
+  run_step(${PKG_CONFIG} --cflags --libs zelkscript)
+  string(STRIP "${step_output}" flags)
+  separate_arguments(flags UNIX_COMMAND "${flags}")
+  separate_arguments(extra UNIX_COMMAND "${EXTRA_FLAGS}")
+  run_step(${C_COMPILER} -std=c11 ${extra} ${EXAMPLE_DIR}/host.c ${flags} -rdynamic -Wl,-rpath,${libdir}
+           -o ${SCRATCH_DIR}/example-pkg-config)
+  run_step(${SCRATCH_DIR}/example-pkg-config)
+  if(NOT step_output STREQUAL expected_output)
+    message(FATAL_ERROR "example host built with pkg-config printed:\n${step_output}")
+  endif()
+endif()
+message(STATUS "installed package builds and runs the example host")
