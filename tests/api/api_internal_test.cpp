@@ -63,13 +63,20 @@ TEST(DataIdTable, RegisteringAValueAgainKeepsItsId) {
 class FolderCheck : public ::testing::Test {
 protected:
     void SetUp() override {
-        root = fs::current_path() / "folder-check";
+        // One folder per test: CTest runs the tests of this fixture in
+        // parallel processes.
+        root = fs::current_path() /
+               (std::string("folder-check-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(root);
         fs::create_directories(root / "granted/sub");
         fs::create_directories(root / "grantedx");
         fs::create_directories(root / "other");
         fs::create_directory_symlink(root / "other", root / "granted/link");
         root = fs::canonical(root);
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(root, ignored);
     }
     bool may(const fs::path &path, char mode) { return context.mayAccessFile(path.string(), mode); }
     fs::path root;
