@@ -43,6 +43,8 @@ inline constexpr std::string_view kElidedContainerText = "...";
 // ---------------------------------------------------------------------------
 class ZelkScriptObjectStringHandler final : public ZelkScriptObjectStringHandlerAbstractBase {
 public:
+    ZELKSCRIPT_POOLED_CLASS(ZelkScriptObjectStringHandler)
+
     ZelkScriptObjectStringHandler();
     explicit ZelkScriptObjectStringHandler(std::string text, uint32_t kind = ValueKindNone);
     ZelkScriptObjectStringHandler(std::string text, uint32_t kind, const NumberFacts &facts);

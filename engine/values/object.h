@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/values/block_pool.h"
 #include "engine/values/number_facts.h"
 #include "engine/values/ref.h"
 
@@ -165,6 +166,8 @@ protected:
 // ---------------------------------------------------------------------------
 class ZelkScriptObject final : public RefCounted {
 public:
+    ZELKSCRIPT_POOLED_CLASS(ZelkScriptObject)
+
     // Code 1 makes an empty string handler, 2 an empty vector, 3 an empty
     // structure, any other code no handler. (A plain int literal is
     // deliberately ambiguous here: say which constructor you mean.)
