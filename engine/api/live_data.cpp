@@ -214,21 +214,7 @@ bool LiveDataStructure::removestructuremember(std::string_view name, std::string
     return ok;
 }
 
-std::string LiveDataStructure::describe() {
-    NameList names;
-    std::string error;
-    getstructurefields(names, error);
-    std::string text = "LiveDataStructure:FIELDS(" + formatLong(static_cast<int64_t>(names.size())) + ")=";
-    // As for plain structures: ten names, or all eleven when there are
-    // exactly eleven, " ..." beyond.
-    const size_t shown = names.size() == 11 ? 11 : std::min<size_t>(names.size(), 10);
-    for (size_t i = 0; i < shown; ++i) {
-        text += ' ';
-        text += names[i];
-    }
-    if (names.size() > 11) text += " ...";
-    return text;
-}
+std::string LiveDataStructure::describe() { return "LiveDataStructure:" + describeStructureFields(*this); }
 
 // ---------------------------------------------------------------------------
 // Live vectors

@@ -449,10 +449,10 @@ bool ZelkScriptObjectStructureHandler::removestructuremember(std::string_view na
     return true;
 }
 
-std::string ZelkScriptObjectStructureHandler::describe() {
+std::string describeStructureFields(ZelkScriptDataHandler &handler) {
     NameList names;
     std::string error;
-    getstructurefields(names, error);
+    handler.getstructurefields(names, error);
     std::string text = "FIELDS(" + formatLong(static_cast<int64_t>(names.size())) + ")=";
     // Ten names, or all eleven when there are exactly eleven; " ..." beyond.
     const size_t shown = names.size() == 11 ? 11 : std::min<size_t>(names.size(), 10);
@@ -463,6 +463,8 @@ std::string ZelkScriptObjectStructureHandler::describe() {
     if (names.size() > 11) text += " ...";
     return text;
 }
+
+std::string ZelkScriptObjectStructureHandler::describe() { return describeStructureFields(*this); }
 
 bool ZelkScriptObjectStructureHandler::clear(std::string &error) {
     MemberMap dropped;

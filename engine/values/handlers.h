@@ -181,6 +181,9 @@ bool copyStructureValue(ZelkScriptDataHandler &handler, ObjectRef &result, std::
 // otherwise "structure expected".
 bool insertExternalStructureMember(ZelkScriptDataHandler &handler, std::string_view name, const ObjectRef &value,
                                    std::string &error);
+// The debugging text of a structure-like handler: "FIELDS(n)=" and its first
+// ten member names (all eleven when there are exactly eleven, " ..." beyond).
+std::string describeStructureFields(ZelkScriptDataHandler &handler);
 // Removes every listed member through removestructuremember.
 bool clearExternalStructure(ZelkScriptDataHandler &handler, std::string &error);
 
