@@ -26,7 +26,7 @@ using Arguments = std::span<ObjectRef>;
 // precision or "*", conversion character. Only the flags "-", "+" and "0"
 // exist here: the blank and "#" are not among the bytes a conversion may
 // hold, so they are reported as invalid conversion characters.
-struct ConversionSpec {
+struct ConversionDirective {
     bool leftAlign = false;
     bool plusSign = false;
     bool zeroPad = false;
@@ -40,7 +40,7 @@ struct ConversionSpec {
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The bytes that may stand between "%" and the conversion character.
-bool isSpecByte(char c) { return isDigit(c) || c == '.' || c == '+' || c == '-' || c == '*'; }
+bool isDirectiveByte(char c) { return isDigit(c) || c == '.' || c == '+' || c == '-' || c == '*'; }
 
 bool isConversionCharacter(char c) {
     return c == 'd' || c == 'u' || c == 'x' || c == 'X' || c == 'f' || c == 's' || c == 'c';
@@ -60,27 +60,27 @@ int64_t readFieldNumber(std::string_view run, size_t &at) {
 // Parses the bytes between "%" and the conversion character. False when
 // they do not follow the grammar ("5-", "1.2.3", "*5"): such a conversion is
 // copied into the result as it stands.
-bool parseConversionSpec(std::string_view run, ConversionSpec &spec) {
+bool parseConversionDirective(std::string_view run, ConversionDirective &directive) {
     size_t at = 0;
     for (; at < run.size(); ++at) {
-        if (run[at] == '-') spec.leftAlign = true;
-        else if (run[at] == '+') spec.plusSign = true;
-        else if (run[at] == '0') spec.zeroPad = true;
+        if (run[at] == '-') directive.leftAlign = true;
+        else if (run[at] == '+') directive.plusSign = true;
+        else if (run[at] == '0') directive.zeroPad = true;
         else break;
     }
     if (at < run.size() && run[at] == '*') {
-        spec.widthFromArgument = true;
+        directive.widthFromArgument = true;
         ++at;
     } else {
-        spec.width = readFieldNumber(run, at);
+        directive.width = readFieldNumber(run, at);
     }
     if (at < run.size() && run[at] == '.') {
         ++at;
         if (at < run.size() && run[at] == '*') {
-            spec.precisionFromArgument = true;
+            directive.precisionFromArgument = true;
             ++at;
         } else {
-            spec.precision = readFieldNumber(run, at);
+            directive.precision = readFieldNumber(run, at);
         }
     }
     return at == run.size();
@@ -96,15 +96,15 @@ bool readStarArgument(const ObjectRef &argument, int64_t &value, std::string &er
     return true;
 }
 
-// Writes sign, leading zeros and body into a field of the spec's width.
+// Writes sign, leading zeros and body into a field of the directive's width.
 // zeroFill: the "0" flag may widen the leading zeros (numbers only).
-void appendField(std::string &output, const ConversionSpec &spec, std::string_view sign, size_t zeros,
+void appendField(std::string &output, const ConversionDirective &directive, std::string_view sign, size_t zeros,
                  std::string_view body, bool zeroFill) {
     const size_t length = sign.size() + zeros + body.size();
-    const size_t pad = spec.width > 0 && static_cast<uint64_t>(spec.width) > length
-                           ? static_cast<size_t>(spec.width) - length
+    const size_t pad = directive.width > 0 && static_cast<uint64_t>(directive.width) > length
+                           ? static_cast<size_t>(directive.width) - length
                            : 0;
-    if (spec.leftAlign) {
+    if (directive.leftAlign) {
         output.append(sign);
         output.append(zeros, '0');
         output.append(body);
@@ -123,50 +123,50 @@ void appendField(std::string &output, const ConversionSpec &spec, std::string_vi
 
 // %d, %u, %x, %X: the low 32 bits of the value, as the C conversions of a
 // 32-bit long print them.
-void appendInteger(std::string &output, const ConversionSpec &spec, int64_t value) {
+void appendInteger(std::string &output, const ConversionDirective &directive, int64_t value) {
     const uint32_t bits = static_cast<uint32_t>(static_cast<uint64_t>(value));
     char digits[16];
     char *end = digits;
     std::string_view sign;
-    if (spec.conversion == 'd') {
+    if (directive.conversion == 'd') {
         const int32_t signedValue = static_cast<int32_t>(bits);
         const uint32_t magnitude = signedValue < 0 ? 0u - bits : bits;
         end = std::to_chars(digits, digits + sizeof digits, magnitude).ptr;
         if (signedValue < 0) sign = "-";
-        else if (spec.plusSign) sign = "+";
-    } else if (spec.conversion == 'u') {
+        else if (directive.plusSign) sign = "+";
+    } else if (directive.conversion == 'u') {
         end = std::to_chars(digits, digits + sizeof digits, bits).ptr;
     } else {
         end = std::to_chars(digits, digits + sizeof digits, bits, 16).ptr;
-        if (spec.conversion == 'X')
+        if (directive.conversion == 'X')
             for (char *c = digits; c != end; ++c)
                 if (*c >= 'a' && *c <= 'f') *c = static_cast<char>(*c - 'a' + 'A');
     }
     std::string_view body(digits, static_cast<size_t>(end - digits));
     size_t zeros = 0;
-    if (spec.precision >= 0) {
+    if (directive.precision >= 0) {
         // An explicit precision of 0 prints no digits for the value 0.
-        if (spec.precision == 0 && bits == 0) body = {};
-        if (static_cast<uint64_t>(spec.precision) > body.size())
-            zeros = static_cast<size_t>(spec.precision) - body.size();
+        if (directive.precision == 0 && bits == 0) body = {};
+        if (static_cast<uint64_t>(directive.precision) > body.size())
+            zeros = static_cast<size_t>(directive.precision) - body.size();
     }
-    appendField(output, spec, sign, zeros, body, spec.zeroPad && spec.precision < 0 && !spec.leftAlign);
+    appendField(output, directive, sign, zeros, body, directive.zeroPad && directive.precision < 0 && !directive.leftAlign);
 }
 
 // %f: fixed notation, precision 6 unless given; infinities and NaN have the
 // fixed texts "inf", "-inf" and "nan" here as everywhere else.
-void appendFixed(std::string &output, const ConversionSpec &spec, double value) {
-    const size_t precision = spec.precision >= 0 ? static_cast<size_t>(spec.precision) : 6;
+void appendFixed(std::string &output, const ConversionDirective &directive, double value) {
+    const size_t precision = directive.precision >= 0 ? static_cast<size_t>(directive.precision) : 6;
     std::string_view sign;
     if (std::isnan(value)) {
-        appendField(output, spec, sign, 0, "nan", false);
+        appendField(output, directive, sign, 0, "nan", false);
         return;
     }
     if (std::signbit(value)) sign = "-";
-    else if (spec.plusSign) sign = "+";
+    else if (directive.plusSign) sign = "+";
     const double magnitude = std::fabs(value);
     if (std::isinf(magnitude)) {
-        appendField(output, spec, sign, 0, "inf", false);
+        appendField(output, directive, sign, 0, "inf", false);
         return;
     }
     // The integral part of a finite double has at most 309 digits.
@@ -182,13 +182,13 @@ void appendFixed(std::string &output, const ConversionSpec &spec, double value) 
     const auto written = std::to_chars(begin, begin + capacity, magnitude, std::chars_format::fixed,
                                        static_cast<int>(precision));
     const std::string_view body(begin, written.ec == std::errc() ? static_cast<size_t>(written.ptr - begin) : 0);
-    appendField(output, spec, sign, 0, body, spec.zeroPad && !spec.leftAlign);
+    appendField(output, directive, sign, 0, body, directive.zeroPad && !directive.leftAlign);
 }
 
-void appendText(std::string &output, const ConversionSpec &spec, std::string_view text) {
-    if (spec.precision >= 0 && static_cast<uint64_t>(spec.precision) < text.size())
-        text = text.substr(0, static_cast<size_t>(spec.precision));
-    appendField(output, spec, {}, 0, text, false);
+void appendText(std::string &output, const ConversionDirective &directive, std::string_view text) {
+    if (directive.precision >= 0 && static_cast<uint64_t>(directive.precision) < text.size())
+        text = text.substr(0, static_cast<size_t>(directive.precision));
+    appendField(output, directive, {}, 0, text, false);
 }
 
 bool failFieldTooLarge(std::string &error) {
@@ -196,37 +196,37 @@ bool failFieldTooLarge(std::string &error) {
     return false;
 }
 
-// Formats one conversion whose spec is complete (stars resolved).
-bool appendConversion(std::string &output, const ConversionSpec &spec, const ObjectRef &argument,
+// Formats one conversion whose directive is complete (stars resolved).
+bool appendConversion(std::string &output, const ConversionDirective &directive, const ObjectRef &argument,
                       std::string &scratch, std::string &error) {
-    if (spec.width > kMaxFormatFieldSize) return failFieldTooLarge(error);
+    if (directive.width > kMaxFormatFieldSize) return failFieldTooLarge(error);
     // A precision only cuts a text, so it needs no bound there.
-    if (spec.precision > kMaxFormatFieldSize && spec.conversion != 's') return failFieldTooLarge(error);
-    switch (spec.conversion) {
+    if (directive.precision > kMaxFormatFieldSize && directive.conversion != 's') return failFieldTooLarge(error);
+    switch (directive.conversion) {
     case 'd':
     case 'u':
     case 'x':
     case 'X': {
         int64_t value = 0;
         if (!convertToInteger(argument.get(), value, error)) return false;
-        appendInteger(output, spec, value);
+        appendInteger(output, directive, value);
         return true;
     }
     case 'c': {
         int64_t value = 0;
         if (!convertToInteger(argument.get(), value, error)) return false;
         const char byte = static_cast<char>(static_cast<uint8_t>(static_cast<uint64_t>(value)));
-        appendField(output, spec, {}, 0, std::string_view(&byte, 1), false);
+        appendField(output, directive, {}, 0, std::string_view(&byte, 1), false);
         return true;
     }
     case 'f': {
         double value = 0;
         if (!convertToDouble(argument.get(), value, error)) return false;
-        appendFixed(output, spec, value);
+        appendFixed(output, directive, value);
         return true;
     }
     default: // 's'
-        appendText(output, spec, argument ? argument->viewText(scratch) : std::string_view());
+        appendText(output, directive, argument ? argument->viewText(scratch) : std::string_view());
         return true;
     }
 }
@@ -349,9 +349,9 @@ bool formatArguments(std::string_view functionName, std::span<const ObjectRef> a
             break;
         }
         size_t end = percent + 1;
-        while (end < format.size() && isSpecByte(format[end])) ++end;
+        while (end < format.size() && isDirectiveByte(format[end])) ++end;
         if (end >= format.size()) {
-            // A "%" (and spec bytes) at the very end converts nothing.
+            // A "%" (and directive bytes) at the very end converts nothing.
             output.append(rest);
             break;
         }
@@ -366,30 +366,30 @@ bool formatArguments(std::string_view functionName, std::span<const ObjectRef> a
             return false;
         }
         at = end + 1;
-        ConversionSpec spec;
-        spec.conversion = conversion;
-        if (!parseConversionSpec(run, spec)) {
+        ConversionDirective directive;
+        directive.conversion = conversion;
+        if (!parseConversionDirective(run, directive)) {
             output.append(format.substr(percent, at - percent));
             continue;
         }
-        const size_t needed = size_t{spec.widthFromArgument} + size_t{spec.precisionFromArgument} + 1;
+        const size_t needed = size_t{directive.widthFromArgument} + size_t{directive.precisionFromArgument} + 1;
         if (arguments.size() - next < needed) {
             // The stars took the arguments the conversion itself needed.
             output.append(rest);
             break;
         }
-        if (spec.widthFromArgument) {
+        if (directive.widthFromArgument) {
             int64_t width = 0;
             if (!readStarArgument(arguments[next++], width, error)) return false;
-            if (width < 0) spec.leftAlign = true;
-            spec.width = width < 0 ? -width : width;
+            if (width < 0) directive.leftAlign = true;
+            directive.width = width < 0 ? -width : width;
         }
-        if (spec.precisionFromArgument) {
+        if (directive.precisionFromArgument) {
             int64_t precision = 0;
             if (!readStarArgument(arguments[next++], precision, error)) return false;
-            spec.precision = precision < 0 ? -1 : precision;
+            directive.precision = precision < 0 ? -1 : precision;
         }
-        if (!appendConversion(output, spec, arguments[next++], argumentScratch, error)) return false;
+        if (!appendConversion(output, directive, arguments[next++], argumentScratch, error)) return false;
     }
     return true;
 }

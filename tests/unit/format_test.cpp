@@ -107,7 +107,7 @@ TEST(FormatWalk, NamesTheCallerWhenTheFormatIsMissing) {
 
 // Every combination of the flags, widths and precisions the grammar allows,
 // for each numeric conversion, must give what the C library gives for the
-// same spec on the 32-bit value (or the double).
+// same directive on the 32-bit value (or the double).
 TEST(FormatWalk, NumericConversionsAgreeWithTheCLibrary) {
     const char *const flags[] = {"", "-", "+", "0", "-0", "+0", "+-"};
     const char *const widths[] = {"", "1", "7", "12"};
@@ -120,28 +120,28 @@ TEST(FormatWalk, NumericConversionsAgreeWithTheCLibrary) {
         for (const char *width : widths)
             for (const char *precision : precisions) {
                 for (const char conversion : {'d', 'u', 'x', 'X'}) {
-                    const std::string spec = std::string("%") + flag + width + precision + conversion;
+                    const std::string directive = std::string("%") + flag + width + precision + conversion;
                     for (const long long value : integers) {
                         char expected[128];
                         const unsigned bits = static_cast<unsigned>(static_cast<unsigned long long>(value));
                         if (conversion == 'd')
-                            std::snprintf(expected, sizeof expected, spec.c_str(), static_cast<int>(bits));
+                            std::snprintf(expected, sizeof expected, directive.c_str(), static_cast<int>(bits));
                         else
-                            std::snprintf(expected, sizeof expected, spec.c_str(), bits);
-                        EXPECT_EQ(formatValues({makeStringObject(spec), makeLongObject(value)}), expected)
-                            << spec << " of " << value;
+                            std::snprintf(expected, sizeof expected, directive.c_str(), bits);
+                        EXPECT_EQ(formatValues({makeStringObject(directive), makeLongObject(value)}), expected)
+                            << directive << " of " << value;
                         ++compared;
                     }
                 }
-                const std::string spec = std::string("%") + flag + width + precision + 'f';
+                const std::string directive = std::string("%") + flag + width + precision + 'f';
                 for (const double value : doubles) {
                     char expected[512];
-                    std::snprintf(expected, sizeof expected, spec.c_str(), value);
+                    std::snprintf(expected, sizeof expected, directive.c_str(), value);
                     // Through a text, as scripts hand doubles over.
                     char text[64];
                     std::snprintf(text, sizeof text, "%.17g", value);
-                    EXPECT_EQ(formatValues({makeStringObject(spec), makeStringObject(text)}), expected)
-                        << spec << " of " << text;
+                    EXPECT_EQ(formatValues({makeStringObject(directive), makeStringObject(text)}), expected)
+                        << directive << " of " << text;
                     ++compared;
                 }
             }
@@ -149,13 +149,13 @@ TEST(FormatWalk, NumericConversionsAgreeWithTheCLibrary) {
 }
 
 TEST(FormatWalk, TextConversionsAgreeWithTheCLibrary) {
-    const char *const specs[] = {"%s", "%5s", "%-5s", "%.2s", "%5.1s", "%-7.3s", "%.0s", "%c", "%4c", "%-4c"};
-    for (const char *spec : specs) {
+    const char *const directives[] = {"%s", "%5s", "%-5s", "%.2s", "%5.1s", "%-7.3s", "%.0s", "%c", "%4c", "%-4c"};
+    for (const char *directive : directives) {
         char expected[64];
-        if (std::string(spec).back() == 'c') std::snprintf(expected, sizeof expected, spec, 'q');
-        else std::snprintf(expected, sizeof expected, spec, "abcd");
-        const ObjectRef argument = std::string(spec).back() == 'c' ? makeLongObject('q') : makeStringObject("abcd");
-        EXPECT_EQ(formatValues({makeStringObject(spec), argument}), expected) << spec;
+        if (std::string(directive).back() == 'c') std::snprintf(expected, sizeof expected, directive, 'q');
+        else std::snprintf(expected, sizeof expected, directive, "abcd");
+        const ObjectRef argument = std::string(directive).back() == 'c' ? makeLongObject('q') : makeStringObject("abcd");
+        EXPECT_EQ(formatValues({makeStringObject(directive), argument}), expected) << directive;
     }
 }
 
