@@ -8,13 +8,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,6 +28,21 @@ namespace {
 
 constexpr int32_t kResultSize = 16 << 20;
 constexpr int32_t kErrorSize = 64 << 10;
+
+// A buffer the library writes a text into. Left uninitialised on purpose: the
+// library writes only as much as it needs plus a NUL, so the untouched pages
+// of a large buffer never become resident (a zero-filled 16 MiB result buffer
+// would cost every run its time and memory).
+class CallerBuffer {
+public:
+    explicit CallerBuffer(int32_t size) : data_(new char[static_cast<size_t>(size)]) { data_[0] = '\0'; }
+    char *data() { return data_.get(); }
+    const char *data() const { return data_.get(); }
+    char &operator[](size_t index) { return data_[index]; }
+
+private:
+    std::unique_ptr<char[]> data_;
+};
 
 void printUsage(FILE *out) {
     std::fprintf(out,
@@ -217,8 +232,8 @@ private:
     const Options &options_;
     std::string temporaryName_;
     zelkscript_contextid context_ = 0;
-    std::vector<char> result_;
-    std::vector<char> error_;
+    CallerBuffer result_;
+    CallerBuffer error_;
 };
 
 // Whether brackets are still open, ignoring brackets inside quotes and
