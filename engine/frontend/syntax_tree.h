@@ -19,6 +19,7 @@
 #include "engine/interpreter/variable_name.h"
 #include "engine/values/number_facts.h"
 #include "engine/values/ref.h"
+#include "engine/values/result_slot.h"
 
 namespace zelkscript {
 
@@ -358,6 +359,7 @@ public:
 
     int32_t unaryOperator;  // '!', '-' or '~'
     NodeRef operand;
+    ResultSlot resultSlot;  // execution cache: the last result, for reuse
 };
 
 class ZelkScriptTypeCastExpression : public ZelkScriptExpressionBase {
@@ -387,6 +389,7 @@ public:
     NodeRef right;
     // Execution cache of the pattern operators: the compiled pattern.
     std::unique_ptr<CompiledRegex, CompiledRegexDeleter> compiledPattern;
+    ResultSlot resultSlot;  // execution cache: the last result, for reuse
 };
 
 class ZelkScriptAssignmentExpression : public ZelkScriptExpressionBase {
@@ -418,6 +421,7 @@ public:
     // handed to every fresh value the constant makes.
     NumberFacts facts;
     bool factsReady = false;
+    ResultSlot resultSlot;  // the last value made, for reuse
 };
 
 class ZelkScriptConstNull : public ZelkScriptExpressionBase {
@@ -475,6 +479,7 @@ public:
     NodeRef operand;  // the L-value
     int32_t postOperator;  // TOKEN_INCREMENT or TOKEN_DECREMENT
     Ref<RefCounted> pendingLValue;
+    ResultSlot resultSlot;  // execution cache: the last result, for reuse
 };
 
 class ZelkScriptStructureMemberReference : public ZelkScriptExpressionBase {

@@ -28,6 +28,7 @@
 #include "engine/interpreter/user_function.h"
 #include "engine/interpreter/variable_name.h"
 #include "engine/values/object.h"
+#include "engine/values/result_slot.h"
 
 namespace zelkscript {
 
@@ -344,6 +345,8 @@ protected:
     // never change their operands' values).
     const ObjectRef &oneObject();
     ObjectRef one_;
+    // Reused for the new values that post-increments assign.
+    ResultSlot postSlot_;
     std::vector<PendingPostExpression> postScratch_;
     bool postScratchInUse_ = false;
     std::atomic<bool> slowPath_{false};

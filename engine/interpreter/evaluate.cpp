@@ -10,6 +10,7 @@
 #include "engine/library/regex.h"
 #include "engine/values/conversions.h"
 #include "engine/values/handlers.h"
+#include "engine/values/result_slot.h"
 
 namespace zelkscript {
 
@@ -85,7 +86,7 @@ void ZelkScriptConstValue::execute(ObjectRef &result, ZelkScriptContextBase &) {
         facts = analyzeNumberText(text);
         factsReady = true;
     }
-    result = makeStringObject(text, isString ? ValueKindString : ValueKindNone, facts);
+    resultSlot.freshString(result).setText(text, isString ? ValueKindString : ValueKindNone, facts);
 }
 
 void ZelkScriptConstNull::execute(ObjectRef &result, ZelkScriptContextBase &) { result = makeUndefinedObject(); }
@@ -218,7 +219,7 @@ void ZelkScriptUnaryExpression::execute(ObjectRef &result, ZelkScriptContextBase
     if (unaryOperator == '!') {
         bool truth = false;
         if (!convertToBoolean(value.get(), truth, error)) context.raiseAt(*this, error);
-        result = makeBoolObject(!truth);
+        setBoolResult(result, &resultSlot, !truth);
         return;
     }
     if (!value->isnumber()) context.raiseAt(*this, "number required", true);
@@ -226,7 +227,7 @@ void ZelkScriptUnaryExpression::execute(ObjectRef &result, ZelkScriptContextBase
     if (unaryOperator == '~') {
         int64_t number = 0;
         if (!convertToInteger(value.get(), number, error)) context.raiseAt(*this, error);
-        result = makeLongObject(~number);
+        setLongResult(result, &resultSlot, ~number);
         return;
     }
     if (unaryOperator == '-') {
@@ -237,9 +238,9 @@ void ZelkScriptUnaryExpression::execute(ObjectRef &result, ZelkScriptContextBase
         if (value->getvaluekind() == ValueKindLong && view.facts.has(NumberFacts::IntegerText)) {
             int64_t number = view.facts.integerTextValue;
             if (number != INT64_MIN) {
-                ObjectRef negated = makeLongObject(-number);
-                negated->setvaluekind(ValueKindNone);
-                result = std::move(negated);
+                ZelkScriptObjectStringHandler &negated = resultSlot.freshString(result);
+                negated.setLong(-number);
+                negated.setvaluekind(ValueKindNone);
                 return;
             }
         }
@@ -264,7 +265,7 @@ void ZelkScriptUnaryExpression::execute(ObjectRef &result, ZelkScriptContextBase
                 negated.append(text);
             }
         }
-        result = makeStringObject(std::move(negated));
+        setTextResult(result, &resultSlot, std::move(negated));
         return;
     }
     context.raiseAt(*this, "invalid operator: " + getTokenName(unaryOperator));
@@ -283,17 +284,17 @@ void ZelkScriptBinaryExpression::execute(ObjectRef &result, ZelkScriptContextBas
         bool truth = false;
         if (!convertToBoolean(a.get(), truth, error)) context.raiseAt(*this, error);
         if (op == TOKEN_LOGICAL_AND && !truth) {
-            result = makeBoolObject(false);
+            setBoolResult(result, &resultSlot, false);
             return;
         }
         if (op == TOKEN_LOGICAL_OR && truth) {
-            result = makeBoolObject(true);
+            setBoolResult(result, &resultSlot, true);
             return;
         }
         ObjectRef b;
         context.evaluate(right, b);
         if (isNullish(b)) context.raiseAt(*this, "value is undefined");
-        result = makeBoolObject(b->istrue());
+        setBoolResult(result, &resultSlot, b->istrue());
         return;
     }
     ObjectRef b;
@@ -301,7 +302,7 @@ void ZelkScriptBinaryExpression::execute(ObjectRef &result, ZelkScriptContextBas
     if (isNullish(b) && op != '+' && !equality) context.raiseAt(*this, "value is undefined");
     switch (op) {
     case '+':
-        if (!addValues(a, b, result, error)) context.raiseAt(*this, error);
+        if (!addValues(a, b, result, error, &resultSlot)) context.raiseAt(*this, error);
         return;
     case '-':
     case '*':
@@ -312,7 +313,7 @@ void ZelkScriptBinaryExpression::execute(ObjectRef &result, ZelkScriptContextBas
     case '^':
     case TOKEN_SHIFT_LEFT:
     case TOKEN_SHIFT_RIGHT:
-        if (!numericOperation(op, a, b, result, error)) context.raiseAt(*this, error);
+        if (!numericOperation(op, a, b, result, error, &resultSlot)) context.raiseAt(*this, error);
         return;
     case TOKEN_EQUAL:
     case TOKEN_NOT_EQUAL:
@@ -322,7 +323,7 @@ void ZelkScriptBinaryExpression::execute(ObjectRef &result, ZelkScriptContextBas
     case TOKEN_GREATER_EQUAL: {
         bool answer = false;
         if (!compareValues(op, false, a, b, answer, error)) context.raiseAt(*this, error);
-        result = makeBoolObject(answer);
+        setBoolResult(result, &resultSlot, answer);
         return;
     }
     case TOKEN_IN: {
@@ -357,7 +358,7 @@ void ZelkScriptBinaryExpression::execute(ObjectRef &result, ZelkScriptContextBas
             std::string listScratch;
             found = valueListMatches(key, b->viewText(listScratch));
         }
-        result = makeBoolObject(found);
+        setBoolResult(result, &resultSlot, found);
         return;
     }
     case TOKEN_MATCH:
@@ -369,7 +370,7 @@ void ZelkScriptBinaryExpression::execute(ObjectRef &result, ZelkScriptContextBas
         bool found = false;
         if (!compiledPattern->compile(pattern, error) || !compiledPattern->search(text, found, error))
             context.raiseAt(*this, error);
-        result = makeBoolObject(op == TOKEN_MATCH ? found : !found);
+        setBoolResult(result, &resultSlot, op == TOKEN_MATCH ? found : !found);
         return;
     }
     default: context.raiseAt(*this, "invalid operator: " + getTokenName(op));
@@ -457,6 +458,14 @@ void ZelkScriptPostExpression::execute(ObjectRef &result, ZelkScriptContextBase 
     if (operand) context.evaluate(operand, target);
     setPendingLValue(target);
     context.addPostExpression(PendingPostExpression{target, postOperator, NodeRef(this)});
+    // The value of the expression is a copy of the target as it is now; a
+    // plain string copies into the reused result object.
+    if (target && target->gettype() == ValueTypeString && target->handler() != nullptr &&
+        target->handler()->plainKind() == ZelkScriptDataHandler::PlainKind::String) {
+        resultSlot.freshString(result, false).assignFrom(
+            *static_cast<ZelkScriptObjectStringHandler *>(target->handler()));
+        return;
+    }
     std::string error;
     ObjectRef copy;
     if (!copyValue(target, copy, error)) context.raiseAt(*this, error);
@@ -492,7 +501,7 @@ void ZelkScriptContextBase::runPostExpressions(size_t mark) {
         if (entry.target->isnull() && !entry.target->setstring("0", error)) raiseAt(*entry.origin, error);
         ObjectRef changed;
         if (!numericOperation(entry.postOperator == TOKEN_INCREMENT ? '+' : '-', entry.target, oneObject(), changed,
-                              error) ||
+                              error, &postSlot_) ||
             !entry.target->assignvalue(changed, error))
             raiseAt(*entry.origin, error);
         if (auto *post = dynamic_cast<ZelkScriptPostExpression *>(entry.origin.get())) post->clearPendingLValue();

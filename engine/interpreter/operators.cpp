@@ -8,6 +8,7 @@
 
 #include "engine/frontend/tokens.h"
 #include "engine/values/conversions.h"
+#include "engine/values/result_slot.h"
 
 namespace zelkscript {
 
@@ -29,17 +30,17 @@ int64_t shiftLeft(int64_t value, int64_t count) {
     return static_cast<int64_t>(static_cast<uint64_t>(value) << count);
 }
 
-bool doubleOperation(int32_t op, double a, double b, ObjectRef &result, std::string &error) {
+bool doubleOperation(int32_t op, double a, double b, ObjectRef &result, ResultSlot *slot, std::string &error) {
     switch (op) {
-    case '+': result = makeNumberResult(a + b); return true;
-    case '-': result = makeNumberResult(a - b); return true;
-    case '*': result = makeNumberResult(a * b); return true;
+    case '+': setNumberResult(result, slot, a + b); return true;
+    case '-': setNumberResult(result, slot, a - b); return true;
+    case '*': setNumberResult(result, slot, a * b); return true;
     case '/':
         if (b == 0) {
             error = "division by 0";
             return false;
         }
-        result = makeNumberResult(a / b);
+        setNumberResult(result, slot, a / b);
         return true;
     case '%': error = "operator % requires integer numbers"; return false;
     case '&':
@@ -51,24 +52,24 @@ bool doubleOperation(int32_t op, double a, double b, ObjectRef &result, std::str
     }
 }
 
-bool integerOperation(int32_t op, int64_t a, int64_t b, ObjectRef &result, std::string &error) {
+bool integerOperation(int32_t op, int64_t a, int64_t b, ObjectRef &result, ResultSlot *slot, std::string &error) {
     int64_t value = 0;
     switch (op) {
     case '+':
         if (__builtin_add_overflow(a, b, &value)) {
-            result = makeDoubleObject(static_cast<double>(a) + static_cast<double>(b));
+            setDoubleResult(result, slot, static_cast<double>(a) + static_cast<double>(b));
             return true;
         }
         break;
     case '-':
         if (__builtin_sub_overflow(a, b, &value)) {
-            result = makeDoubleObject(static_cast<double>(a) - static_cast<double>(b));
+            setDoubleResult(result, slot, static_cast<double>(a) - static_cast<double>(b));
             return true;
         }
         break;
     case '*':
         if (__builtin_mul_overflow(a, b, &value)) {
-            result = makeDoubleObject(static_cast<double>(a) * static_cast<double>(b));
+            setDoubleResult(result, slot, static_cast<double>(a) * static_cast<double>(b));
             return true;
         }
         break;
@@ -84,14 +85,14 @@ bool integerOperation(int32_t op, int64_t a, int64_t b, ObjectRef &result, std::
         // The one quotient a long cannot hold: answer in doubles, as the
         // other overflows do.
         if (b == -1 && a == std::numeric_limits<int64_t>::min()) {
-            result = makeDoubleObject(-static_cast<double>(a));
+            setDoubleResult(result, slot, -static_cast<double>(a));
             return true;
         }
         if (a % b == 0) {
             value = a / b;
             break;
         }
-        result = makeNumberResult(static_cast<double>(a) / static_cast<double>(b));
+        setNumberResult(result, slot, static_cast<double>(a) / static_cast<double>(b));
         return true;
     case '%':
         if (b == 0) {
@@ -113,7 +114,7 @@ bool integerOperation(int32_t op, int64_t a, int64_t b, ObjectRef &result, std::
     case TOKEN_SHIFT_RIGHT: value = shiftRight(a, b); break;
     default: error = "invalid number operation"; return false;
     }
-    result = makeLongObject(value);
+    setLongResult(result, slot, value);
     return true;
 }
 
@@ -122,7 +123,7 @@ bool isNullish(const ObjectRef &value) { return !value || value->isnull(); }
 } // namespace
 
 bool numericOperation(int32_t op, const ObjectRef &left, const ObjectRef &right, ObjectRef &result,
-                      std::string &error) {
+                      std::string &error, ResultSlot *slot) {
     if (!left || !right) {
         result.reset();
         return true;
@@ -142,23 +143,27 @@ bool numericOperation(int32_t op, const ObjectRef &left, const ObjectRef &right,
             error = "number expected";
             return false;
         }
-        return integerOperation(op, x, y, result, error);
+        return integerOperation(op, x, y, result, slot, error);
     }
     double x = 0, y = 0;
     if (!a.toDouble(x) || !b.toDouble(y)) {
         error = "double value expected";
         return false;
     }
-    return doubleOperation(op, x, y, result, error);
+    return doubleOperation(op, x, y, result, slot, error);
 }
 
-bool addValues(const ObjectRef &left, const ObjectRef &right, ObjectRef &result, std::string &error) {
-    ObjectRef a = isNullish(left) ? makeStringObject(std::string()) : left;
-    ObjectRef b = isNullish(right) ? makeStringObject(std::string()) : right;
+bool addValues(const ObjectRef &left, const ObjectRef &right, ObjectRef &result, std::string &error,
+               ResultSlot *slot) {
+    // Null-ish operands read as the empty text; the others are used as they
+    // are, without taking another reference.
+    ObjectRef emptyA, emptyB;
+    const ObjectRef &a = isNullish(left) ? (emptyA = makeStringObject(std::string())) : left;
+    const ObjectRef &b = isNullish(right) ? (emptyB = makeStringObject(std::string())) : right;
     NumberView viewA, viewB;
     a->readNumber(viewA);
     b->readNumber(viewB);
-    if (viewA.isNumber && viewB.isNumber) return numericOperation('+', a, b, result, error);
+    if (viewA.isNumber && viewB.isNumber) return numericOperation('+', a, b, result, error, slot);
     std::string scratchA, scratchB;
     std::string_view textA = a->viewText(scratchA);
     std::string_view textB = b->viewText(scratchB);
@@ -166,7 +171,7 @@ bool addValues(const ObjectRef &left, const ObjectRef &right, ObjectRef &result,
     joined.reserve(textA.size() + textB.size());
     joined.append(textA);
     joined.append(textB);
-    result = makeStringObject(std::move(joined));
+    setTextResult(result, slot, std::move(joined));
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "engine/values/object.h"
+#include "engine/values/result_slot.h"
 
 namespace zelkscript {
 
@@ -17,8 +18,9 @@ namespace zelkscript {
 // gives a null result. Operands are normalised in place (their canonical
 // number text), as the language defines. Integer arithmetic that overflows
 // is redone in double arithmetic.
+// With a slot, the result is made through it (see result_slot.h).
 bool numericOperation(int32_t op, const ObjectRef &left, const ObjectRef &right, ObjectRef &result,
-                      std::string &error);
+                      std::string &error, ResultSlot *slot = nullptr);
 
 // op is one of == != < > (orEqual turns < and > into <= and >=). The result
 // is true or false in `answer`.
@@ -31,6 +33,7 @@ bool valueListMatches(std::string_view text, std::string_view list);
 
 // `+` on two values: numeric addition when both are numbers, otherwise the
 // two texts joined (null-ish operands read as the empty text).
-bool addValues(const ObjectRef &left, const ObjectRef &right, ObjectRef &result, std::string &error);
+bool addValues(const ObjectRef &left, const ObjectRef &right, ObjectRef &result, std::string &error,
+               ResultSlot *slot = nullptr);
 
 } // namespace zelkscript

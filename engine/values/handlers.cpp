@@ -50,43 +50,68 @@ ZelkScriptObjectStringHandler::ZelkScriptObjectStringHandler(std::string text, u
 
 Ref<ZelkScriptObjectStringHandler> ZelkScriptObjectStringHandler::makeLong(int64_t value) {
     Ref<ZelkScriptObjectStringHandler> handler(new ZelkScriptObjectStringHandler());
-    handler->kind_ = ValueKindLong;
-    handler->facts_ = makeLongFacts(value);
-    handler->factsReady_ = true;
-    handler->textReady_ = false;
+    handler->setLong(value);
     return handler;
 }
 
 Ref<ZelkScriptObjectStringHandler> ZelkScriptObjectStringHandler::makeDouble(double value) {
     Ref<ZelkScriptObjectStringHandler> handler(new ZelkScriptObjectStringHandler());
-    handler->kind_ = ValueKindDouble;
+    handler->setDouble(value);
+    return handler;
+}
+
+void ZelkScriptObjectStringHandler::setLong(int64_t value) {
+    kind_ = ValueKindLong;
+    facts_ = makeLongFacts(value);
+    factsReady_ = true;
+    textReady_ = false;
+}
+
+void ZelkScriptObjectStringHandler::setDouble(double value) {
+    kind_ = ValueKindDouble;
+    textReady_ = true;
+    factsReady_ = false;
     // The text is needed anyway to round the value to what it denotes, and it
     // always fits the string's inline buffer, so it is kept right away.
     char buffer[kNumberTextCapacity];
     const size_t length = formatDoubleTo(buffer, value);
-    handler->text_.assign(buffer, length);
-    if (!std::isfinite(value)) return handler;  // "inf"/"nan": facts worked out when asked
+    text_.assign(buffer, length);
+    if (!std::isfinite(value)) return;  // "inf"/"nan": facts worked out when asked
+
+    const std::string_view text(buffer, length);
+    if (text.find('e') != std::string_view::npos) return;  // exponent texts: facts when asked
 
     double rounded = value;
     std::from_chars(buffer, buffer + length, rounded, std::chars_format::general);
-    const std::string_view text(buffer, length);
-    if (text.find('e') != std::string_view::npos) return handler;  // exponent texts: facts when asked
-
-    NumberFacts &facts = handler->facts_;
     if (text.find('.') != std::string_view::npos) {
         // Fixed notation with a fraction ("0.333333", "-12.5"): canonical as
         // written, no integer text, no boolean; |value| < 10^6 here.
-        facts.flags = NumberFacts::FloatText | NumberFacts::DottedFloat | NumberFacts::Canonical |
-                      NumberFacts::ToInteger | NumberFacts::ToDouble | NumberFacts::NonEmpty;
-        facts.integerValue = static_cast<int64_t>(rounded);
-        facts.doubleValue = rounded;
+        facts_ = NumberFacts{};
+        facts_.flags = NumberFacts::FloatText | NumberFacts::DottedFloat | NumberFacts::Canonical |
+                       NumberFacts::ToInteger | NumberFacts::ToDouble | NumberFacts::NonEmpty;
+        facts_.integerValue = static_cast<int64_t>(rounded);
+        facts_.doubleValue = rounded;
     } else if (text != "-0") {
-        facts = makeLongFacts(static_cast<int64_t>(rounded));  // digits only, |value| < 10^6
+        facts_ = makeLongFacts(static_cast<int64_t>(rounded));  // digits only, |value| < 10^6
     } else {
-        return handler;
+        return;
     }
-    handler->factsReady_ = true;
-    return handler;
+    factsReady_ = true;
+}
+
+void ZelkScriptObjectStringHandler::setText(std::string_view text, uint32_t kind, const NumberFacts &facts) {
+    text_.assign(text.data(), text.size());
+    kind_ = kind;
+    facts_ = facts;
+    textReady_ = true;
+    factsReady_ = true;
+}
+
+void ZelkScriptObjectStringHandler::setText(std::string &&text, uint32_t kind) {
+    text_ = std::move(text);
+    kind_ = kind;
+    textReady_ = true;
+    factsReady_ = false;
 }
 
 void ZelkScriptObjectStringHandler::makeTextNow() {

@@ -53,6 +53,15 @@ public:
     // Kind 5; the value is rounded to its precision-6 text.
     static Ref<ZelkScriptObjectStringHandler> makeDouble(double value);
 
+    // Each setter below leaves the handler in exactly the state the matching
+    // factory or constructor gives a new one, whatever it held before: a
+    // result object can then be reused in place of a new one.
+    void setLong(int64_t value);
+    void setDouble(double value);
+    void setText(std::string_view text, uint32_t kind, const NumberFacts &facts);
+    void setText(std::string &&text, uint32_t kind);
+    size_t textCapacity() const { return text_.capacity(); }
+
     bool clone(ObjectRef &result, std::string &error) override;
     bool copyvalue(ObjectRef &result, std::string &error) override;
     bool setvaluekind(uint32_t kind) override;

@@ -257,6 +257,15 @@ public:
     std::string_view viewText(std::string &scratch) const;
     // setstring taking over the caller's text (no copy for plain strings).
     bool movestring(std::string &&text, std::string &error);
+    // Makes a string object that nothing else holds look new again (no name,
+    // no link, not const); its handler is kept for the caller to refill.
+    void resetAsFreshString(bool lvalue) {
+        type_ = ValueTypeString;
+        lvalue_ = lvalue;
+        constant_ = false;
+        name_.clear();
+        link_.reset();
+    }
 
 private:
     bool requireVector(std::string &error) const;
