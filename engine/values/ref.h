@@ -1,11 +1,14 @@
 // Shared, reference-counted ownership for values, handlers and syntax-tree
 // nodes. The count lives inside the object (one allocation, one pointer per
-// reference) and is atomic, because a value may be released on a different
-// thread from the one that made it. Increments are relaxed; the decrement
-// that reaches zero synchronises with every earlier release before deleting.
+// reference). It is a plain integer, not an atomic one: every value and every
+// tree belongs to one context, and a context is used by one thread at a time
+// (the public header's rule), so two threads never hold references to the
+// same object at once. A context handed from one thread to another passes
+// through the host's own synchronisation, which orders the counts with it.
+// Copying a reference is the interpreter's most frequent operation; a locked
+// instruction on each copy and release cost more than any other single step.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <utility>
@@ -19,17 +22,17 @@ public:
     RefCounted &operator=(const RefCounted &) noexcept { return *this; }
     virtual ~RefCounted() = default;
 
-    void retainRef() const noexcept { refCount_.fetch_add(1, std::memory_order_relaxed); }
+    void retainRef() const noexcept { ++refCount_; }
     void releaseRef() const noexcept {
-        if (refCount_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
+        if (--refCount_ == 0) delete this;
     }
     // True when exactly one reference holds the object: the holder may then
     // change it in place without anyone else observing.
-    bool hasSingleRef() const noexcept { return refCount_.load(std::memory_order_acquire) == 1; }
-    uint32_t refCount() const noexcept { return refCount_.load(std::memory_order_relaxed); }
+    bool hasSingleRef() const noexcept { return refCount_ == 1; }
+    uint32_t refCount() const noexcept { return refCount_; }
 
 private:
-    mutable std::atomic<uint32_t> refCount_{0};
+    mutable uint32_t refCount_ = 0;
 };
 
 // Ref<T>: a shared reference to a RefCounted T. An empty Ref is a legal value
