@@ -263,6 +263,7 @@ public:
     void execute(Ref<ZelkScriptObject> &result, ZelkScriptContextBase &context) override;
 
     NodeRef value;  // empty for a bare return
+    ResultSlot resultSlot;  // execution cache: the last value handed, for reuse
 };
 
 class ZelkScriptEnterScope : public ZelkScriptExpressionBase {

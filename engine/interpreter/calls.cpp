@@ -55,6 +55,30 @@ private:
 
 } // namespace
 
+// The argument values of one call, in a list the context keeps for reuse: a
+// call allocates no list of its own, and nested calls take the next one.
+class ArgumentList {
+public:
+    ArgumentList(ZelkScriptContextBase &context, size_t count) : context_(context) {
+        auto &lists = context.argumentLists_;
+        if (context.argumentListsInUse_ == lists.size()) lists.push_back(std::make_unique<std::vector<ObjectRef>>());
+        values_ = lists[context.argumentListsInUse_++].get();
+        values_->resize(count);
+    }
+    ~ArgumentList() {
+        values_->clear();
+        --context_.argumentListsInUse_;
+    }
+    ArgumentList(const ArgumentList &) = delete;
+    ArgumentList &operator=(const ArgumentList &) = delete;
+
+    std::vector<ObjectRef> &values() { return *values_; }
+
+private:
+    ZelkScriptContextBase &context_;
+    std::vector<ObjectRef> *values_;
+};
+
 const ZelkScriptUserFunction *findUserFunction(ZelkScriptContextBase &context, const std::string &name,
                                                size_t argumentCount) {
     const bool global = isGlobalName(name);
@@ -118,13 +142,15 @@ bool invokeDefinition(ZelkScriptContextBase &context, const ZelkScriptUserFuncti
         if (i < arguments.size() && byReference) {
             ok = context.defineReference(parameter, arguments[i], error, false);
         } else if (i < arguments.size()) {
-            ObjectRef value = arguments[i];
+            const ObjectRef &value = arguments[i];
             if (value && !value->isexternal()) {
                 ObjectRef copy;
                 if (!copyValue(value, copy, error)) return false;
-                value = std::move(copy);
+                ok = copy ? context.defineOwnedVariable(parameter, std::move(copy), error)
+                          : context.defineVariable(parameter, copy, error, false);
+            } else {
+                ok = context.defineVariable(parameter, value, error, false);
             }
-            ok = context.defineVariable(parameter, value, error, false);
         } else {
             ok = context.defineVariable(parameter, ObjectRef(), error, false);
         }
@@ -208,7 +234,8 @@ bool callSystemFunction(ZelkScriptContextBase &context, const SystemFunctionEntr
 
 void ZelkScriptFunctionCall::execute(ObjectRef &result, ZelkScriptContextBase &context) {
     const size_t mark = context.postExpressionMark();
-    std::vector<ObjectRef> values(arguments.size());
+    ArgumentList argumentList(context, arguments.size());
+    std::vector<ObjectRef> &values = argumentList.values();
     for (size_t i = 0; i < arguments.size(); ++i)
         if (arguments[i]) context.evaluate(arguments[i], values[i]);
     context.runPostExpressions(mark);

@@ -335,6 +335,21 @@ bool ZelkScriptContextBase::defineVariable(const std::string &name, const Object
     return true;
 }
 
+bool ZelkScriptContextBase::defineOwnedVariable(const std::string &name, ObjectRef object, std::string &error) {
+    VariableName key(name);
+    if (findVariableSlot(key, LookupMode::CurrentOnly)) {
+        error = "variable is defined multiple: " + name;
+        return false;
+    }
+    ZelkScriptScope &scope = key.global ? globalScope() : currentScope();
+    object->setname(std::string(key.name));
+    object->setlvalue(true);
+    ++bindingEpoch_;
+    scope.variables.insert(key.name, key.hash, std::move(object));
+    error.clear();
+    return true;
+}
+
 bool ZelkScriptContextBase::defineReference(const std::string &name, const ObjectRef &object, std::string &error,
                                             bool visibleLookup) {
     VariableName key(name);
@@ -534,6 +549,7 @@ void ZelkScriptContextBase::requestInterrupt() noexcept {
 }
 
 void ZelkScriptContextBase::beginRunLimits() noexcept {
+    lastTickMs_ = tickCountMs();
     nodesEvaluated_ = 0;
     deadlineMs_ = timeLimitMs_ ? currentTimeMs() + timeLimitMs_ : 0;
     interruptRequested_.store(false, std::memory_order_relaxed);
@@ -579,10 +595,12 @@ void ZelkScriptContextBase::evaluateSlow(ZelkScriptExpressionBase &node, ObjectR
         node.execute(result, *this);
     } catch (...) {
         node.profileTime += static_cast<int64_t>(currentTimeMs() - start);
+        lastTickMs_ = tickCountMs();
         if (hooksActive_) onVariableChanged({});
         throw;
     }
     node.profileTime += static_cast<int64_t>(currentTimeMs() - start);
+    lastTickMs_ = tickCountMs();
     if (hooksActive_) onVariableChanged({});
 }
 

@@ -175,6 +175,12 @@ public:
     // Binds the name to the object itself (reference parameters, "=&").
     virtual bool defineReference(const std::string &name, const ObjectRef &object, std::string &error,
                                  bool visibleLookup = true);
+    // Defines a new variable (current scope, or the global level for a "::"
+    // name) that is the given object itself. The caller hands over a fresh
+    // object nothing else holds, such as a value copy: what defineVariable
+    // gives for it, without a second object to share its handler. Fails as
+    // defineVariable does when the scope has the name already.
+    bool defineOwnedVariable(const std::string &name, ObjectRef object, std::string &error);
     virtual bool setVariableText(const std::string &name, const std::string &text, std::string &error,
                                  bool asReference, bool defineIfMissing);
     virtual bool setVariable(const std::string &name, const ObjectRef &value, std::string &error, bool asReference,
@@ -244,8 +250,6 @@ public:
     void clearPendingGoto();
     // Labels the running script declares (filled by the declare walk).
     std::set<std::string> gotoLabels;
-    // The value a return statement hands to the call machinery.
-    ObjectRef returnValue;
 
     // True when any of the rare per-node duties is due (debugger hooks, a
     // node budget, a deadline, an interrupt): the evaluator then takes the
@@ -302,20 +306,27 @@ public:
     // The measuring sequence around the evaluation of one child: debugger
     // hooks, execution count, gross time. The time is added also when the
     // evaluation raises, and the error passes on unchanged.
+    //
+    // The clock is read once per node, not twice: a node's start is the
+    // context's latest reading, taken when the node evaluated just before
+    // it (its parent's start or previous child's end) finished. Only
+    // bookkeeping of the interpreter's own runs between the two, far below
+    // the tick's resolution, and every outermost run takes a fresh reading
+    // first, so time outside runs is never counted.
     void evaluate(ZelkScriptExpressionBase &node, ObjectRef &result) {
         if (slowPath_.load(std::memory_order_relaxed)) {
             evaluateSlow(node, result);
             return;
         }
-        const uint64_t start = tickCountMs();
+        const uint64_t start = lastTickMs_;
         ++node.profileCount;
         try {
             node.execute(result, *this);
         } catch (...) {
-            node.profileTime += static_cast<int64_t>(tickCountMs() - start);
+            addNodeTime(node, start);
             throw;
         }
-        node.profileTime += static_cast<int64_t>(tickCountMs() - start);
+        addNodeTime(node, start);
     }
     void evaluate(const NodeRef &node, ObjectRef &result) { evaluate(*node, result); }
 
@@ -325,6 +336,11 @@ public:
 
 protected:
     void evaluateSlow(ZelkScriptExpressionBase &node, ObjectRef &result);
+    void addNodeTime(ZelkScriptExpressionBase &node, uint64_t start) noexcept {
+        const uint64_t now = tickCountMs();
+        node.profileTime += static_cast<int64_t>(now - start);
+        lastTickMs_ = now;
+    }
     void updateSlowPath() noexcept {
         slowPath_.store(hooksActive_ || nodeBudget_ != 0 || timeLimitMs_ != 0 ||
                             interruptRequested_.load(std::memory_order_relaxed),
@@ -347,6 +363,11 @@ protected:
     ObjectRef one_;
     // Reused for the new values that post-increments assign.
     ResultSlot postSlot_;
+    // Argument lists of the calls in progress, kept with their capacity so
+    // that a call allocates none (see ArgumentList in calls.cpp).
+    std::vector<std::unique_ptr<std::vector<ObjectRef>>> argumentLists_;
+    size_t argumentListsInUse_ = 0;
+    friend class ArgumentList;
     std::vector<PendingPostExpression> postScratch_;
     bool postScratchInUse_ = false;
     std::atomic<bool> slowPath_{false};
@@ -355,6 +376,8 @@ protected:
     uint64_t nodesEvaluated_ = 0;
     uint64_t timeLimitMs_ = 0;
     uint64_t deadlineMs_ = 0;
+    // The latest clock reading of the measuring sequence.
+    uint64_t lastTickMs_ = tickCountMs();
     bool exitRequested_ = false;
     int32_t exitCode_ = 0;
 };

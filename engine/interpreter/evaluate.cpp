@@ -458,18 +458,9 @@ void ZelkScriptPostExpression::execute(ObjectRef &result, ZelkScriptContextBase 
     if (operand) context.evaluate(operand, target);
     setPendingLValue(target);
     context.addPostExpression(PendingPostExpression{target, postOperator, NodeRef(this)});
-    // The value of the expression is a copy of the target as it is now; a
-    // plain string copies into the reused result object.
-    if (target && target->gettype() == ValueTypeString && target->handler() != nullptr &&
-        target->handler()->plainKind() == ZelkScriptDataHandler::PlainKind::String) {
-        resultSlot.freshString(result, false).assignFrom(
-            *static_cast<ZelkScriptObjectStringHandler *>(target->handler()));
-        return;
-    }
+    // The value of the expression is a copy of the target as it is now.
     std::string error;
-    ObjectRef copy;
-    if (!copyValue(target, copy, error)) context.raiseAt(*this, error);
-    result = std::move(copy);
+    if (!copyValueInto(target, result, resultSlot, error)) context.raiseAt(*this, error);
 }
 
 void ZelkScriptContextBase::runPostExpressions(size_t mark) {

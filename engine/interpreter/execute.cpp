@@ -11,6 +11,7 @@
 #include "engine/interpreter/operators.h"
 #include "engine/values/conversions.h"
 #include "engine/values/handlers.h"
+#include "engine/values/result_slot.h"
 
 namespace zelkscript {
 
@@ -206,6 +207,11 @@ void ZelkScriptDefineVariables::execute(ObjectRef &result, ZelkScriptContextBase
             if (!byReference && value && !value->isexternal()) {
                 ObjectRef copy;
                 if (!copyValue(value, copy, error)) context.raiseAt(where, error);
+                // A fresh copy becomes the variable itself.
+                if (copy && !automatic) {
+                    if (!context.defineOwnedVariable(names[i], std::move(copy), error)) context.raiseAt(where, error);
+                    continue;
+                }
                 value = std::move(copy);
             }
         }
@@ -538,10 +544,9 @@ void ZelkScriptFunctionReturn::execute(ObjectRef &result, ZelkScriptContextBase 
         ObjectRef computed;
         context.evaluate(value, computed);
         std::string error;
-        if (!copyValue(computed, handed, error)) context.raiseAt(*this, error);
+        if (!copyValueInto(computed, handed, resultSlot, error)) context.raiseAt(*this, error);
     }
     context.runPostExpressions(mark);
-    context.returnValue = handed;
     context.returnFlag = true;
     result = std::move(handed);
 }

@@ -1,5 +1,5 @@
 // Millisecond tick count for the node counters and the time functions.
-// The interpreter reads it twice around every node it evaluates, so it must
+// The interpreter reads it once for every node it evaluates, so it must
 // cost a few nanoseconds: CLOCK_MONOTONIC_COARSE is served from the vDSO
 // without a system call and has the 1-10 ms resolution a tick count implies.
 #pragma once

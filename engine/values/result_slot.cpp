@@ -65,4 +65,16 @@ void setTextResult(Ref<ZelkScriptObject> &result, ResultSlot *slot, std::string 
     slot->freshString(result).setText(std::move(text), ValueKindNone);
 }
 
+bool copyValueInto(const Ref<ZelkScriptObject> &source, Ref<ZelkScriptObject> &copy, ResultSlot &slot,
+                   std::string &error) {
+    ZelkScriptDataHandler *handler = source ? source->handler() : nullptr;
+    if (handler == nullptr || source->gettype() != ValueTypeString ||
+        handler->plainKind() != ZelkScriptDataHandler::PlainKind::String)
+        return copyValue(source, copy, error);
+    // The slot's object is never the source: the source is held by the
+    // caller, and the slot refills only an object nothing else holds.
+    slot.freshString(copy, false).assignFrom(*static_cast<ZelkScriptObjectStringHandler *>(handler));
+    return true;
+}
+
 } // namespace zelkscript

@@ -43,5 +43,8 @@ inline void setBoolResult(Ref<ZelkScriptObject> &result, ResultSlot *slot, bool 
     setLongResult(result, slot, value ? 1 : 0);
 }
 void setTextResult(Ref<ZelkScriptObject> &result, ResultSlot *slot, std::string &&text);
+// What copyValue gives, a plain string copied into the slot's object.
+bool copyValueInto(const Ref<ZelkScriptObject> &source, Ref<ZelkScriptObject> &copy, ResultSlot &slot,
+                   std::string &error);
 
 } // namespace zelkscript
