@@ -27,6 +27,7 @@
 #include "engine/interpreter/script_error.h"
 #include "engine/interpreter/user_function.h"
 #include "engine/interpreter/variable_name.h"
+#include "engine/library/regex.h"
 #include "engine/values/object.h"
 #include "engine/values/result_slot.h"
 
@@ -274,6 +275,9 @@ public:
     // Raises the run-limit error when the deadline has passed or an
     // interrupt is pending.
     void checkRunDeadline();
+    // What a long pattern match asks, so that the deadline and an interrupt
+    // also end a run inside one match.
+    RegexLimitProbe *regexLimitProbe() noexcept { return &regexProbe_; }
     // Number of outermost runs in progress (a host callback may start one
     // inside another).
     int outermostRunDepth = 0;
@@ -376,6 +380,15 @@ protected:
     uint64_t nodesEvaluated_ = 0;
     uint64_t timeLimitMs_ = 0;
     uint64_t deadlineMs_ = 0;
+    class DeadlineProbe final : public RegexLimitProbe {
+    public:
+        explicit DeadlineProbe(ZelkScriptContextBase &context) : context_(context) {}
+        void check() override { context_.checkRunDeadline(); }
+
+    private:
+        ZelkScriptContextBase &context_;
+    };
+    DeadlineProbe regexProbe_{*this};
     // The latest clock reading of the measuring sequence.
     uint64_t lastTickMs_ = tickCountMs();
     bool exitRequested_ = false;

@@ -368,7 +368,7 @@ void ZelkScriptBinaryExpression::execute(ObjectRef &result, ZelkScriptContextBas
         std::string_view pattern = b->viewText(patternScratch);
         if (!compiledPattern) compiledPattern.reset(new CompiledRegex());
         bool found = false;
-        if (!compiledPattern->compile(pattern, error) || !compiledPattern->search(text, found, error))
+        if (!compiledPattern->compile(pattern, error) || !compiledPattern->search(text, found, error, context.regexLimitProbe()))
             context.raiseAt(*this, error);
         setBoolResult(result, &resultSlot, op == TOKEN_MATCH ? found : !found);
         return;

@@ -530,7 +530,7 @@ bool isInValueList(const ObjectRef &candidate, const ObjectRef &list, bool &insi
 }
 
 bool grepSelects(const ObjectRef &candidate, const std::vector<GrepCondition> &conditions, bool &selected,
-                 std::string &error) {
+                 std::string &error, RegexLimitProbe *probe) {
     selected = false;
     for (const GrepCondition &condition : conditions) {
         bool answer = false;
@@ -560,7 +560,7 @@ bool grepSelects(const ObjectRef &candidate, const std::vector<GrepCondition> &c
         case GrepOperator::Match:
         case GrepOperator::NotMatch: {
             std::string scratch;
-            if (!condition.pattern->search(textOf(candidate, scratch), answer, error)) return false;
+            if (!condition.pattern->search(textOf(candidate, scratch), answer, error, probe)) return false;
             if (condition.op == GrepOperator::NotMatch) answer = !answer;
             break;
         }
@@ -574,7 +574,7 @@ bool grepSelects(const ObjectRef &candidate, const std::vector<GrepCondition> &c
 constexpr std::string_view kGrepKeysPrototype = "grepkeys(structure,operator,value,...)";
 constexpr std::string_view kGrepValuesPrototype = "grepvalues(collection,operator,value,...)";
 
-bool grepKeysImpl(ZelkScriptContextBase &, Arguments arguments, ObjectRef &result, std::string &error) {
+bool grepKeysImpl(ZelkScriptContextBase &context, Arguments arguments, ObjectRef &result, std::string &error) {
     const ObjectRef &structure = arguments[0];
     if (!isStructure(structure)) {
         error = std::string(kGrepKeysPrototype) + " requires a structure object as first parameter";
@@ -588,14 +588,14 @@ bool grepKeysImpl(ZelkScriptContextBase &, Arguments arguments, ObjectRef &resul
     auto *target = static_cast<ZelkScriptObjectStructureHandler *>(selection->handler());
     for (MemberEntry &member : members) {
         bool selected = false;
-        if (!grepSelects(makeStringObject(member.name), conditions, selected, error)) return false;
+        if (!grepSelects(makeStringObject(member.name), conditions, selected, error, context.regexLimitProbe())) return false;
         if (selected) target->setMember(std::move(member.name), std::move(member.value));
     }
     result = std::move(selection);
     return true;
 }
 
-bool grepValuesImpl(ZelkScriptContextBase &, Arguments arguments, ObjectRef &result, std::string &error) {
+bool grepValuesImpl(ZelkScriptContextBase &context, Arguments arguments, ObjectRef &result, std::string &error) {
     const ObjectRef &collection = arguments[0];
     if (!isStructure(collection) && !isVector(collection)) {
         error = std::string(kGrepValuesPrototype) + " requires a structure or vector object as first parameter";
@@ -612,7 +612,7 @@ bool grepValuesImpl(ZelkScriptContextBase &, Arguments arguments, ObjectRef &res
         ObjectList selected;
         for (ObjectRef &element : elements) {
             bool keep = false;
-            if (!grepSelects(element ? element : undefined, conditions, keep, error)) return false;
+            if (!grepSelects(element ? element : undefined, conditions, keep, error, context.regexLimitProbe())) return false;
             if (keep) selected.push_back(std::move(element));
         }
         result = makeVectorFrom(std::move(selected));
@@ -624,7 +624,7 @@ bool grepValuesImpl(ZelkScriptContextBase &, Arguments arguments, ObjectRef &res
     auto *target = static_cast<ZelkScriptObjectStructureHandler *>(selection->handler());
     for (MemberEntry &member : members) {
         bool keep = false;
-        if (!grepSelects(member.value ? member.value : undefined, conditions, keep, error)) return false;
+        if (!grepSelects(member.value ? member.value : undefined, conditions, keep, error, context.regexLimitProbe())) return false;
         if (keep) target->setMember(std::move(member.name), std::move(member.value));
     }
     result = std::move(selection);

@@ -205,6 +205,40 @@ TEST(RunLimits, TheLoopLimitIsAdjustable) {
     EXPECT_EQ(runText(context, "var m = 0; while (m < 7) { m++; } return m;"), "error: loop never ending");
 }
 
+TEST(RunLimits, ALongPatternMatchEndsAtTheTimeLimitAndAnInterrupt) {
+    // A 5,000-byte literal tried at each of a million positions takes
+    // seconds inside one match; the run's limit must still end it.
+    const std::string script =
+        "var s = 'a'; for (var i = 0; i < 20; i++) { s += s; } var n = mid(s, 0, 5000) + 'b'; ";
+    const auto start = std::chrono::steady_clock::now();
+    {
+        ZelkScriptContextBase context;
+        context.setTimeLimitMs(100);
+        EXPECT_EQ(runText(context, script + "return s =~ n;"), "error: run limit reached: time is up");
+    }
+    {
+        ZelkScriptContextBase context;
+        context.setTimeLimitMs(100);
+        EXPECT_EQ(runText(context, script + "try { return grepvalues([s], '=~', n); } catch (var e) { return 'x'; }"),
+                  "error: run limit reached: time is up");
+    }
+    {
+        ZelkScriptContextBase context;
+        std::thread interrupter([&context] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            context.requestInterrupt();
+        });
+        EXPECT_EQ(runText(context, script + "return s =~ n;"), "error: run interrupted");
+        interrupter.join();
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
+    // Watching the limits during a match changes nothing in what it finds.
+    ZelkScriptContextBase context;
+    context.setTimeLimitMs(60000);
+    EXPECT_EQ(runText(context, "return ('xaby' =~ 'a(b)?y') + ',' + (\"ab\\ncd\" =~ '^cd') + ',' + ('x' !~ 'y');"),
+              "1,0,1");
+}
+
 TEST(RunLimits, SleepingDoesNotOutlastTheTimeLimit) {
     ZelkScriptContextBase context;
     context.setTimeLimitMs(100);
