@@ -299,6 +299,38 @@ void ZelkScriptBinaryExpression::execute(ObjectRef &result, ZelkScriptContextBas
     }
     ObjectRef b;
     context.evaluate(right, b);
+    // Two integers, the commonest operands: straight to the integer
+    // arithmetic and comparison the general paths below would reach.
+    IntegerOperand x, y;
+    if (peekIntegerOperand(a.get(), x) && peekIntegerOperand(b.get(), y)) {
+        switch (op) {
+        case '+':
+        case '-':
+        case '*':
+        case '/':
+        case '%':
+        case '&':
+        case '|':
+        case '^':
+        case TOKEN_SHIFT_LEFT:
+        case TOKEN_SHIFT_RIGHT:
+            if (!integerOperation(op, x.arithmetic, y.arithmetic, result, &resultSlot, error))
+                context.raiseAt(*this, error);
+            return;
+        case TOKEN_EQUAL:
+        case TOKEN_NOT_EQUAL:
+        case '<':
+        case '>':
+        case TOKEN_LESS_EQUAL:
+        case TOKEN_GREATER_EQUAL: {
+            bool answer = false;
+            if (!compareIntegers(op, false, x.compared, y.compared, answer, error)) context.raiseAt(*this, error);
+            setBoolResult(result, &resultSlot, answer);
+            return;
+        }
+        default: break;
+        }
+    }
     if (isNullish(b) && op != '+' && !equality) context.raiseAt(*this, "value is undefined");
     switch (op) {
     case '+':
@@ -489,12 +521,21 @@ void ZelkScriptContextBase::runPostExpressions(size_t mark) {
     std::string error;
     for (PendingPostExpression &entry : due) {
         if (!entry.target) continue;
-        if (entry.target->isnull() && !entry.target->setstring("0", error)) raiseAt(*entry.origin, error);
-        ObjectRef changed;
-        if (!numericOperation(entry.postOperator == TOKEN_INCREMENT ? '+' : '-', entry.target, oneObject(), changed,
-                              error, &postSlot_) ||
-            !entry.target->assignvalue(changed, error))
-            raiseAt(*entry.origin, error);
+        // An integer that stays one (a loop counter): changed in place, as
+        // the assignment of the new long below would change it.
+        IntegerOperand current;
+        int64_t next = 0;
+        if (!entry.target->isconst() && peekIntegerOperand(entry.target.get(), current) &&
+            !__builtin_add_overflow(current.arithmetic, entry.postOperator == TOKEN_INCREMENT ? 1 : -1, &next)) {
+            static_cast<ZelkScriptObjectStringHandler *>(entry.target->handler())->setLong(next);
+        } else {
+            if (entry.target->isnull() && !entry.target->setstring("0", error)) raiseAt(*entry.origin, error);
+            ObjectRef changed;
+            if (!numericOperation(entry.postOperator == TOKEN_INCREMENT ? '+' : '-', entry.target, oneObject(),
+                                  changed, error, &postSlot_) ||
+                !entry.target->assignvalue(changed, error))
+                raiseAt(*entry.origin, error);
+        }
         if (auto *post = dynamic_cast<ZelkScriptPostExpression *>(entry.origin.get())) post->clearPendingLValue();
         if (hooksActive_) {
             const std::string &name = entry.target->getname();

@@ -52,6 +52,24 @@ bool doubleOperation(int32_t op, double a, double b, ObjectRef &result, ResultSl
     }
 }
 
+
+bool isNullish(const ObjectRef &value) { return !value || value->isnull(); }
+
+bool answerFromOrder(int32_t op, bool orEqual, int order, bool &answer, std::string &error) {
+    switch (op) {
+    case TOKEN_EQUAL: answer = order == 0; break;
+    case TOKEN_NOT_EQUAL: answer = order != 0; break;
+    case '<': answer = order < 0 || (orEqual && order == 0); break;
+    case '>': answer = order > 0 || (orEqual && order == 0); break;
+    case TOKEN_LESS_EQUAL: answer = order <= 0; break;
+    case TOKEN_GREATER_EQUAL: answer = order >= 0; break;
+    default: error = "illegal number compare operator"; return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool integerOperation(int32_t op, int64_t a, int64_t b, ObjectRef &result, ResultSlot *slot, std::string &error) {
     int64_t value = 0;
     switch (op) {
@@ -117,10 +135,6 @@ bool integerOperation(int32_t op, int64_t a, int64_t b, ObjectRef &result, Resul
     setLongResult(result, slot, value);
     return true;
 }
-
-bool isNullish(const ObjectRef &value) { return !value || value->isnull(); }
-
-} // namespace
 
 bool numericOperation(int32_t op, const ObjectRef &left, const ObjectRef &right, ObjectRef &result,
                       std::string &error, ResultSlot *slot) {
@@ -226,16 +240,11 @@ bool compareValues(int32_t op, bool orEqual, const ObjectRef &left, const Object
         int c = textA.compare(textB);
         order = c < 0 ? -1 : (c > 0 ? 1 : 0);
     }
-    switch (op) {
-    case TOKEN_EQUAL: answer = order == 0; break;
-    case TOKEN_NOT_EQUAL: answer = order != 0; break;
-    case '<': answer = order < 0 || (orEqual && order == 0); break;
-    case '>': answer = order > 0 || (orEqual && order == 0); break;
-    case TOKEN_LESS_EQUAL: answer = order <= 0; break;
-    case TOKEN_GREATER_EQUAL: answer = order >= 0; break;
-    default: error = "illegal number compare operator"; return false;
-    }
-    return true;
+    return answerFromOrder(op, orEqual, order, answer, error);
+}
+
+bool compareIntegers(int32_t op, bool orEqual, int64_t left, int64_t right, bool &answer, std::string &error) {
+    return answerFromOrder(op, orEqual, left < right ? -1 : (left > right ? 1 : 0), answer, error);
 }
 
 // ---------------------------------------------------------------------------

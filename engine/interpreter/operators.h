@@ -31,6 +31,13 @@ bool compareValues(int32_t op, bool orEqual, const ObjectRef &left, const Object
 // "[1-5;7]" or "1-5,9" (number sets match non-negative integers inside).
 bool valueListMatches(std::string_view text, std::string_view list);
 
+// The integer arithmetic of numericOperation for two integer operands
+// (op: + - * / % & | ^ << >>), overflow redone in doubles.
+bool integerOperation(int32_t op, int64_t left, int64_t right, ObjectRef &result, ResultSlot *slot,
+                      std::string &error);
+// The answer of compareValues for two integer operands.
+bool compareIntegers(int32_t op, bool orEqual, int64_t left, int64_t right, bool &answer, std::string &error);
+
 // `+` on two values: numeric addition when both are numbers, otherwise the
 // two texts joined (null-ish operands read as the empty text).
 bool addValues(const ObjectRef &left, const ObjectRef &right, ObjectRef &result, std::string &error,

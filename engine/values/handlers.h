@@ -87,6 +87,9 @@ public:
     void assignFrom(ZelkScriptObjectStringHandler &source);
     // Appends the quoted form (see getquotedtext) to out.
     void appendQuotedText(std::string &out);
+    // The facts when they are worked out already, else null (never works
+    // them out: a peek for hot paths that fall back to the general reading).
+    const NumberFacts *readyFacts() const { return factsReady_ ? &facts_ : nullptr; }
 
 private:
     void makeTextNow();
@@ -97,6 +100,31 @@ private:
     bool textReady_ = true;    // false while a long-made value has no text yet
     bool factsReady_ = false;  // facts_ describes text_
 };
+
+// An integer operand as the operators read it, when a value is certainly
+// one: a plain string made from a long, or a kind-0 text in canonical integer
+// form. `arithmetic` is what integer arithmetic reads (the integer text),
+// `compared` what comparisons read (the to-integer conversion). False when
+// the general reading must decide; it never works anything out.
+struct IntegerOperand {
+    int64_t arithmetic = 0;
+    int64_t compared = 0;
+};
+inline bool peekIntegerOperand(const ZelkScriptObject *value, IntegerOperand &operand) {
+    if (value == nullptr || value->gettype() != ValueTypeString) return false;
+    ZelkScriptDataHandler *handler = value->handler();
+    if (handler == nullptr || handler->plainKind() != ZelkScriptDataHandler::PlainKind::String) return false;
+    const auto *text = static_cast<const ZelkScriptObjectStringHandler *>(handler);
+    const NumberFacts *facts = text->readyFacts();
+    if (facts == nullptr) return false;
+    constexpr uint16_t kNeeded = NumberFacts::IntegerText | NumberFacts::ToInteger | NumberFacts::NonEmpty;
+    if ((facts->flags & kNeeded) != kNeeded || facts->has(NumberFacts::DottedFloat)) return false;
+    if (text->kind() != ValueKindLong && !(text->kind() == ValueKindNone && facts->has(NumberFacts::Canonical)))
+        return false;
+    operand.arithmetic = facts->integerTextValue;
+    operand.compared = facts->integerValue;
+    return true;
+}
 
 // ---------------------------------------------------------------------------
 // Vector handler: a contiguous array of shared object references, entries may
