@@ -79,6 +79,11 @@ public:
     ZelkScriptPosition position;
     uint32_t sourceLength = 0;
     bool statementFlag = false;
+    // The measuring sequence reads the clock at the end of every evaluation
+    // of this node, not only now and then: nodes whose one evaluation may
+    // take long (calls, pattern matches) so their time is never charged to
+    // a later node.
+    bool timedExactly = false;
     SourceTextRef sourceText;
     int64_t profileTime = 0;
     uint32_t profileCount = 0;
@@ -331,7 +336,9 @@ public:
 class ZelkScriptFunctionCall : public ZelkScriptExpressionBase {
 public:
     ZelkScriptFunctionCall(std::string name, std::vector<NodeRef> argumentList)
-        : functionName(std::move(name)), arguments(std::move(argumentList)) {}
+        : functionName(std::move(name)), arguments(std::move(argumentList)) {
+        timedExactly = true;
+    }
     std::string_view getClassName() const override { return "ZelkScriptFunctionCall"; }
     size_t getChildren(std::vector<NodeRef> &children) const override;
     bool isStatement() const override { return true; }
@@ -379,7 +386,9 @@ public:
 class ZelkScriptBinaryExpression : public ZelkScriptExpressionBase {
 public:
     ZelkScriptBinaryExpression(int32_t op, NodeRef leftNode, NodeRef rightNode)
-        : binaryOperator(op), left(std::move(leftNode)), right(std::move(rightNode)) {}
+        : binaryOperator(op), left(std::move(leftNode)), right(std::move(rightNode)) {
+        timedExactly = op == TOKEN_MATCH || op == TOKEN_NOT_MATCH;
+    }
     std::string_view getClassName() const override { return "ZelkScriptBinaryExpression"; }
     size_t getChildren(std::vector<NodeRef> &children) const override;
     void appendDump(std::string &out, int level) const override;
@@ -494,6 +503,11 @@ public:
 
     NodeRef structure;
     NodeRef member;  // a ZelkScriptConstValue for ".name", the key expression for "{key}"
+
+    // Execution cache: the member node as a constant (null when it is not
+    // one), worked out for the member node it was taken from.
+    const ZelkScriptExpressionBase *memberChecked = nullptr;
+    ZelkScriptConstValue *memberConstant = nullptr;
 };
 
 class ZelkScriptVectorReference : public ZelkScriptExpressionBase {

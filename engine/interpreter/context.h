@@ -113,7 +113,7 @@ private:
 struct PendingPostExpression {
     ObjectRef target;
     int32_t postOperator = 0;
-    NodeRef origin;  // the node that registered it, for error positions
+    NodeRef origin;  // the post-expression node that registered it, for error positions
 };
 
 class ZelkScriptScope {
@@ -311,11 +311,13 @@ public:
     // hooks, execution count, gross time. The time is added also when the
     // evaluation raises, and the error passes on unchanged.
     //
-    // The clock is read once per node, not twice: a node's start is the
-    // context's latest reading, taken when the node evaluated just before
-    // it (its parent's start or previous child's end) finished. Only
-    // bookkeeping of the interpreter's own runs between the two, far below
-    // the tick's resolution, and every outermost run takes a fresh reading
+    // The clock is a millisecond tick that changes every few milliseconds,
+    // and reading it costs more than evaluating a small node, so it is read
+    // at the end of every 16th evaluation and of every evaluation of a node
+    // that may take long (calls, pattern matches); a node's start is the
+    // latest reading. A tick is then charged at most 16 small evaluations
+    // late (microseconds, far below its resolution), gross times still
+    // include every child's, and every outermost run takes a fresh reading
     // first, so time outside runs is never counted.
     void evaluate(ZelkScriptExpressionBase &node, ObjectRef &result) {
         if (slowPath_.load(std::memory_order_relaxed)) {
@@ -341,9 +343,8 @@ public:
 protected:
     void evaluateSlow(ZelkScriptExpressionBase &node, ObjectRef &result);
     void addNodeTime(ZelkScriptExpressionBase &node, uint64_t start) noexcept {
-        const uint64_t now = tickCountMs();
-        node.profileTime += static_cast<int64_t>(now - start);
-        lastTickMs_ = now;
+        if (node.timedExactly || (++clockSkips_ & 15u) == 0) lastTickMs_ = tickCountMs();
+        node.profileTime += static_cast<int64_t>(lastTickMs_ - start);
     }
     void updateSlowPath() noexcept {
         slowPath_.store(hooksActive_ || nodeBudget_ != 0 || timeLimitMs_ != 0 ||
@@ -391,6 +392,7 @@ protected:
     DeadlineProbe regexProbe_{*this};
     // The latest clock reading of the measuring sequence.
     uint64_t lastTickMs_ = tickCountMs();
+    uint32_t clockSkips_ = 0;
     bool exitRequested_ = false;
     int32_t exitCode_ = 0;
 };

@@ -24,10 +24,16 @@ void nameAccessedObject(ZelkScriptObject &object, std::string_view prefix, char 
                         std::string_view closing) {
     const std::string &name = object.getname();
     const size_t size = prefix.size() + 1 + key.size() + closing.size();
-    if (name.size() == size && name.compare(0, prefix.size(), prefix) == 0 && name[prefix.size()] == opening &&
-        name.compare(prefix.size() + 1, key.size(), key) == 0 &&
-        name.compare(prefix.size() + 1 + key.size(), closing.size(), closing) == 0)
-        return;
+    if (name.size() == size) {
+        // Names are short: a byte loop beats three library compares.
+        const char *at = name.data();
+        auto matches = [&at](std::string_view part) {
+            for (char c : part)
+                if (*at++ != c) return false;
+            return true;
+        };
+        if (matches(prefix) && *at++ == opening && matches(key) && matches(closing)) return;
+    }
     std::string full;
     full.reserve(size);
     full.append(prefix);
@@ -141,17 +147,23 @@ void ZelkScriptVariableReference::execute(ObjectRef &result, ZelkScriptContextBa
 
 void ZelkScriptStructureMemberReference::execute(ObjectRef &result, ZelkScriptContextBase &context) {
     if (!member) context.raiseAt(*this, "member name expected", true);
-    std::string memberName;
-    if (auto *constant = dynamic_cast<ZelkScriptConstValue *>(member.get()); constant && !context.slowPathActive()) {
+    if (memberChecked != member.get()) {
+        memberChecked = member.get();
+        memberConstant = dynamic_cast<ZelkScriptConstValue *>(member.get());
+    }
+    std::string memberText;
+    std::string_view memberName;
+    if (memberConstant != nullptr && !context.slowPathActive()) {
         // A ".name" member: its text is the name; count the evaluation as
         // the constant's own without making a value for it.
-        ++constant->profileCount;
-        memberName = constant->text;
+        ++memberConstant->profileCount;
+        memberName = memberConstant->text;
     } else {
         ObjectRef memberValue;
         context.evaluate(member, memberValue);
         if (isNullish(memberValue)) context.raiseAt(*this, "member name expected", true);
-        memberName = memberValue->gettext();
+        memberText = memberValue->gettext();
+        memberName = memberText;
     }
     if (memberName.empty()) context.raiseAt(*this, "member name expected", true);
     if (!structure) context.raiseAt(*this, "structure variable expected", true);
@@ -536,7 +548,8 @@ void ZelkScriptContextBase::runPostExpressions(size_t mark) {
                 !entry.target->assignvalue(changed, error))
                 raiseAt(*entry.origin, error);
         }
-        if (auto *post = dynamic_cast<ZelkScriptPostExpression *>(entry.origin.get())) post->clearPendingLValue();
+        // Only post-expression nodes register entries.
+        static_cast<ZelkScriptPostExpression *>(entry.origin.get())->clearPendingLValue();
         if (hooksActive_) {
             const std::string &name = entry.target->getname();
             onVariableChanged(name.substr(0, name.find_first_of(".[")));

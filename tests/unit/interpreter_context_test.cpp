@@ -6,6 +6,7 @@
 #include <memory>
 #include <thread>
 
+#include "engine/frontend/parser.h"
 #include "engine/interpreter/context.h"
 #include "engine/interpreter/runtime.h"
 #include "engine/values/conversions.h"
@@ -237,6 +238,45 @@ TEST(RunLimits, ALongPatternMatchEndsAtTheTimeLimitAndAnInterrupt) {
     context.setTimeLimitMs(60000);
     EXPECT_EQ(runText(context, "return ('xaby' =~ 'a(b)?y') + ',' + (\"ab\\ncd\" =~ '^cd') + ',' + ('x' !~ 'y');"),
               "1,0,1");
+}
+
+// The per-node counters: counts are exact, and the time of a call that takes
+// long lands on the call and its ancestors, never on a node evaluated later.
+TEST(NodeProfile, CountsAreExactAndALongCallKeepsItsTime) {
+    ZelkScriptContextBase context;
+    NodeRef root = parseScript(ZelkScriptSource("", "var n = 0; for (var i = 0; i < 40; i++) { n = n + i; } "
+                                                    "sleep(60); var after = 0; for (var k = 0; k < 40; k++) { after++; }"));
+    ObjectRef result;
+    {
+        OutermostRun run(context);
+        runSyntaxTree(root, &context, result);
+    }
+    std::vector<ZelkScriptExpressionBase *> nodes;
+    std::vector<ZelkScriptExpressionBase *> pending{root.get()};
+    while (!pending.empty()) {
+        ZelkScriptExpressionBase *node = pending.back();
+        pending.pop_back();
+        nodes.push_back(node);
+        std::vector<NodeRef> children;
+        node->getChildren(children);
+        for (const NodeRef &child : children)
+            if (child) pending.push_back(child.get());
+    }
+    const std::string &script = root->sourceText->bytes;
+    const size_t laterStart = script.find("var after");
+    int64_t sleepTime = -1, laterTime = 0;
+    uint32_t additions = 0;
+    for (ZelkScriptExpressionBase *node : nodes) {
+        if (!node->sourcePointer) continue;
+        const std::string_view source(node->sourcePointer, node->sourceLength);
+        if (node->getClassName() == "ZelkScriptFunctionCall") sleepTime = node->profileTime;
+        if (source == "n + i") additions = node->profileCount;
+        // Every node of the statements after the sleep.
+        if (static_cast<size_t>(node->sourcePointer - script.data()) >= laterStart) laterTime += node->profileTime;
+    }
+    EXPECT_EQ(additions, 40u);
+    EXPECT_GE(sleepTime, 50);
+    EXPECT_LT(laterTime, 50);
 }
 
 TEST(RunLimits, SleepingDoesNotOutlastTheTimeLimit) {
