@@ -75,16 +75,22 @@ public:
         step();
         return *this;
     }
-    friend ProbedIterator operator+(ProbedIterator it, difference_type n) { return it += n; }
-    friend ProbedIterator operator+(difference_type n, ProbedIterator it) { return it += n; }
-    friend ProbedIterator operator-(ProbedIterator it, difference_type n) { return it -= n; }
-    friend difference_type operator-(const ProbedIterator &a, const ProbedIterator &b) { return a.at_ - b.at_; }
-    friend bool operator==(const ProbedIterator &a, const ProbedIterator &b) { return a.at_ == b.at_; }
-    friend bool operator!=(const ProbedIterator &a, const ProbedIterator &b) { return a.at_ != b.at_; }
-    friend bool operator<(const ProbedIterator &a, const ProbedIterator &b) { return a.at_ < b.at_; }
-    friend bool operator>(const ProbedIterator &a, const ProbedIterator &b) { return a.at_ > b.at_; }
-    friend bool operator<=(const ProbedIterator &a, const ProbedIterator &b) { return a.at_ <= b.at_; }
-    friend bool operator>=(const ProbedIterator &a, const ProbedIterator &b) { return a.at_ >= b.at_; }
+    // Members rather than friends: the engine uses only some of them.
+    ProbedIterator operator+(difference_type n) const {
+        ProbedIterator moved = *this;
+        return moved += n;
+    }
+    ProbedIterator operator-(difference_type n) const {
+        ProbedIterator moved = *this;
+        return moved -= n;
+    }
+    difference_type operator-(const ProbedIterator &other) const { return at_ - other.at_; }
+    bool operator==(const ProbedIterator &other) const { return at_ == other.at_; }
+    bool operator!=(const ProbedIterator &other) const { return at_ != other.at_; }
+    bool operator<(const ProbedIterator &other) const { return at_ < other.at_; }
+    bool operator>(const ProbedIterator &other) const { return at_ > other.at_; }
+    bool operator<=(const ProbedIterator &other) const { return at_ <= other.at_; }
+    bool operator>=(const ProbedIterator &other) const { return at_ >= other.at_; }
 
 private:
     void step() {
