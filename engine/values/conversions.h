@@ -61,6 +61,12 @@ std::string formatLong(int64_t value);
 // exponent of a sign and at least three digits ("1.23457e+006", "1e-007");
 // "inf", "-inf" and "nan" for the values that have no digits.
 size_t formatDoubleTo(char *buffer, double value);
+// The same text for the commonest doubles (0.001 <= |value| < 100000, whose
+// precision-6 text is in fixed notation), made with integer arithmetic, and
+// the value that text denotes in `rounded`. Answers 0 when the value is
+// outside that range or its rounding is too close to call; the caller then
+// takes formatDoubleTo and reads the text back.
+size_t formatShortDoubleTo(char *buffer, double value, double &rounded);
 std::string formatDouble(double value);
 // The value that formatDouble(value) denotes: what a double is once it has
 // been made a text. Infinities and NaN are returned unchanged.

@@ -74,15 +74,19 @@ void ZelkScriptObjectStringHandler::setDouble(double value) {
     // The text is needed anyway to round the value to what it denotes, and it
     // always fits the string's inline buffer, so it is kept right away.
     char buffer[kNumberTextCapacity];
-    const size_t length = formatDoubleTo(buffer, value);
-    text_.assign(buffer, length);
-    if (!std::isfinite(value)) return;  // "inf"/"nan": facts worked out when asked
-
-    const std::string_view text(buffer, length);
-    if (text.find('e') != std::string_view::npos) return;  // exponent texts: facts when asked
-
     double rounded = value;
-    std::from_chars(buffer, buffer + length, rounded, std::chars_format::general);
+    size_t length = formatShortDoubleTo(buffer, value, rounded);
+    if (length == 0) {
+        length = formatDoubleTo(buffer, value);
+        text_.assign(buffer, length);
+        if (!std::isfinite(value)) return;  // "inf"/"nan": facts worked out when asked
+        if (std::string_view(buffer, length).find('e') != std::string_view::npos)
+            return;  // exponent texts: facts when asked
+        std::from_chars(buffer, buffer + length, rounded, std::chars_format::general);
+    } else {
+        text_.assign(buffer, length);
+    }
+    const std::string_view text(buffer, length);
     if (text.find('.') != std::string_view::npos) {
         // Fixed notation with a fraction ("0.333333", "-12.5"): canonical as
         // written, no integer text, no boolean; |value| < 10^6 here.

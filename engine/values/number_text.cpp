@@ -339,6 +339,54 @@ size_t formatDoubleTo(char *buffer, double value) {
     return length;
 }
 
+size_t formatShortDoubleTo(char *buffer, double value, double &rounded) {
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+    static constexpr int64_t kIntegerPowers[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+    const bool negative = value < 0;
+    const double magnitude = negative ? -value : value;
+    if (!(magnitude >= 1e-3 && magnitude < 1e5)) return 0;  // also NaN
+    // Decimal exponent of the magnitude: -3..4.
+    int exponent = 4;
+    if (magnitude < 1) {
+        exponent = magnitude >= 0.1 ? -1 : (magnitude >= 0.01 ? -2 : -3);
+    } else {
+        while (exponent > 0 && magnitude < kPowers[exponent]) --exponent;
+    }
+    // Six significant digits: scale so they stand before the point. The
+    // product carries at most one rounding error (below 1e-9 here), so a
+    // fraction clearly away from one half rounds as the exact value would.
+    const int decimals = 5 - exponent;  // 1..8
+    const double scaled = magnitude * kPowers[decimals];
+    const double whole = std::floor(scaled);
+    const double fraction = scaled - whole;
+    if (fraction > 0.5 - 1e-7 && fraction < 0.5 + 1e-7) return 0;
+    int64_t digits = static_cast<int64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+    if (digits >= 1000000) return 0;  // rounded up to seven digits: let the general path decide
+    int64_t divisor = kIntegerPowers[decimals];
+    rounded = static_cast<double>(digits) / static_cast<double>(divisor);  // exact quotient, correctly rounded
+    if (negative) rounded = -rounded;
+    // %g drops trailing zeros of the fraction, and the point with them.
+    int fractionDigits = decimals;
+    while (fractionDigits > 0 && digits % 10 == 0 && digits != 0) {
+        digits /= 10;
+        divisor /= 10;
+        --fractionDigits;
+    }
+    size_t length = 0;
+    if (negative) buffer[length++] = '-';
+    length += formatLongTo(buffer + length, digits / divisor);
+    if (fractionDigits > 0) {
+        buffer[length++] = '.';
+        int64_t rest = digits % divisor;
+        for (int i = fractionDigits; i-- > 0;) {
+            buffer[length + static_cast<size_t>(i)] = static_cast<char>('0' + rest % 10);
+            rest /= 10;
+        }
+        length += static_cast<size_t>(fractionDigits);
+    }
+    return length;
+}
+
 std::string formatDouble(double value) {
     char buffer[kNumberTextCapacity];
     return std::string(buffer, formatDoubleTo(buffer, value));
@@ -347,8 +395,9 @@ std::string formatDouble(double value) {
 double roundDoubleToText(double value) {
     if (!std::isfinite(value)) return value;
     char buffer[kNumberTextCapacity];
-    const size_t length = formatDoubleTo(buffer, value);
     double rounded = value;
+    if (formatShortDoubleTo(buffer, value, rounded) != 0) return rounded;
+    const size_t length = formatDoubleTo(buffer, value);
     std::from_chars(buffer, buffer + length, rounded, std::chars_format::general);
     return rounded;
 }

@@ -2,6 +2,7 @@
 // the cached number facts with the plain text algorithms.
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -231,4 +232,49 @@ TEST(ValuesNumberFacts, NumberMadeValuesAgreeWithTheirTexts) {
         expectFactsMatchText(*handler);
         EXPECT_EQ(handler->text(), formatDouble(value));
     }
+}
+
+namespace {
+
+// The fast fixed-notation formatter must give exactly the text and value of
+// the general path (precision-6 text, read back), or decline.
+void expectShortFormatAgrees(double value, int &declined) {
+    char fast[kNumberTextCapacity];
+    double rounded = 0;
+    const size_t length = formatShortDoubleTo(fast, value, rounded);
+    if (length == 0) {
+        ++declined;
+        return;
+    }
+    char general[kNumberTextCapacity];
+    const size_t generalLength = formatDoubleTo(general, value);
+    ASSERT_EQ(std::string_view(fast, length), std::string_view(general, generalLength)) << value;
+    double expected = 0;
+    std::from_chars(general, general + generalLength, expected, std::chars_format::general);
+    ASSERT_EQ(rounded, expected) << value;
+}
+
+} // namespace
+
+TEST(ValuesFormatting, ShortDoubleFormatMatchesTheGeneralPath) {
+    int declined = 0;
+    // Values a script makes every day, and the edges of the fixed range.
+    for (double value : {0.1, 0.25, 1.5, 2.675, 3.14159265, 99999.4, 99999.5, 99999.96, 0.001, 0.0009999999,
+                         0.00099999996, 9.9999996, 9.99999949, 1.0000005, 123.4565, 0.12345650000000001, 1e5, 1e-3,
+                         -0.5, -1234.5678, 300.0000001, 0.30000000000000004})
+        expectShortFormatAgrees(value, declined);
+    // Every result of small decimal arithmetic, as loops over money or
+    // coordinates produce them.
+    for (int i = -3000; i <= 3000; ++i)
+        for (double step : {0.1, 0.25, 0.01, 0.3, 1.0 / 3.0})
+            expectShortFormatAgrees(i * step + 0.5, declined);
+    // Random values across the range and at scale boundaries.
+    std::mt19937_64 random(20261207);
+    std::uniform_real_distribution<double> exponent(-3.5, 5.2);
+    for (int i = 0; i < 200000; ++i) {
+        double value = std::pow(10.0, exponent(random));
+        expectShortFormatAgrees((i & 1) ? -value : value, declined);
+    }
+    // Declining must stay rare, or the fast path buys nothing.
+    EXPECT_LT(declined, 20000);
 }
