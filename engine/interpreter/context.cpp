@@ -556,6 +556,11 @@ void ZelkScriptContextBase::beginRunLimits() noexcept {
     updateSlowPath();
 }
 
+void ZelkScriptContextBase::endRunLimits() noexcept {
+    interruptRequested_.store(false, std::memory_order_relaxed);
+    updateSlowPath();
+}
+
 uint64_t ZelkScriptContextBase::remainingRunTimeMs() noexcept {
     if (!deadlineMs_) return UINT64_MAX;
     const uint64_t now = currentTimeMs();
@@ -564,8 +569,6 @@ uint64_t ZelkScriptContextBase::remainingRunTimeMs() noexcept {
 
 void ZelkScriptContextBase::checkRunDeadline() {
     if (interruptRequested_.load(std::memory_order_relaxed)) {
-        interruptRequested_.store(false, std::memory_order_relaxed);
-        updateSlowPath();
         throw ZelkScriptRunLimitException("run interrupted", std::string(), 0, 0, true);
     }
     if (deadlineMs_ && currentTimeMs() > deadlineMs_)
@@ -575,8 +578,6 @@ void ZelkScriptContextBase::checkRunDeadline() {
 void ZelkScriptContextBase::checkRunLimits(ZelkScriptExpressionBase &node) {
     const ZelkScriptPosition &at = node.getPosition();
     if (interruptRequested_.load(std::memory_order_relaxed)) {
-        interruptRequested_.store(false, std::memory_order_relaxed);
-        updateSlowPath();
         throw ZelkScriptRunLimitException("run interrupted", at.sourceName, at.line, at.column, true);
     }
     if (nodeBudget_ && ++nodesEvaluated_ > nodeBudget_)

@@ -269,6 +269,10 @@ public:
     // Called when an outermost run starts: resets the counters and the
     // deadline, and forgets an interrupt that no run saw.
     void beginRunLimits() noexcept;
+    // Called when an outermost run ends. An interrupt stays raised until
+    // then, so that a run a host callback started inside the outer one ends
+    // the outer one too, however the callback reports its failure.
+    void endRunLimits() noexcept;
     // Milliseconds left before the run's deadline (UINT64_MAX without one),
     // so that waiting functions never sleep past it.
     uint64_t remainingRunTimeMs() noexcept;

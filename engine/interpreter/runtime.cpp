@@ -26,7 +26,7 @@ OutermostRun::OutermostRun(ZelkScriptContextBase &context)
 }
 
 OutermostRun::~OutermostRun() {
-    --context_.outermostRunDepth;
+    if (--context_.outermostRunDepth == 0) context_.endRunLimits();
     context_.truncateScopes(depth_);
     context_.truncateDebuggerCalls(debuggerDepth_);
     context_.discardPostExpressions(0);
