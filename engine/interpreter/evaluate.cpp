@@ -343,6 +343,33 @@ void ZelkScriptBinaryExpression::execute(ObjectRef &result, ZelkScriptContextBas
         default: break;
         }
     }
+    // Numbers of which one at least is no integer: the double arithmetic and
+    // comparison the general paths would reach.
+    NumberOperand p, q;
+    if (peekNumberOperand(a.get(), p) && peekNumberOperand(b.get(), q)) {
+        switch (op) {
+        case '+':
+        case '-':
+        case '*':
+        case '/':
+            if (p.isLong && q.isLong) break;  // integer arithmetic: the general path
+            if (!doubleOperation(op, p.value, q.value, result, &resultSlot, error)) context.raiseAt(*this, error);
+            return;
+        case TOKEN_EQUAL:
+        case TOKEN_NOT_EQUAL:
+        case '<':
+        case '>':
+        case TOKEN_LESS_EQUAL:
+        case TOKEN_GREATER_EQUAL: {
+            if (!p.isDouble && !q.isDouble) break;  // integer comparison: the general path
+            bool answer = false;
+            if (!compareDoubles(op, false, p.value, q.value, answer, error)) context.raiseAt(*this, error);
+            setBoolResult(result, &resultSlot, answer);
+            return;
+        }
+        default: break;
+        }
+    }
     if (isNullish(b) && op != '+' && !equality) context.raiseAt(*this, "value is undefined");
     switch (op) {
     case '+':

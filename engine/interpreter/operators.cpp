@@ -30,6 +30,25 @@ int64_t shiftLeft(int64_t value, int64_t count) {
     return static_cast<int64_t>(static_cast<uint64_t>(value) << count);
 }
 
+
+
+bool isNullish(const ObjectRef &value) { return !value || value->isnull(); }
+
+bool answerFromOrder(int32_t op, bool orEqual, int order, bool &answer, std::string &error) {
+    switch (op) {
+    case TOKEN_EQUAL: answer = order == 0; break;
+    case TOKEN_NOT_EQUAL: answer = order != 0; break;
+    case '<': answer = order < 0 || (orEqual && order == 0); break;
+    case '>': answer = order > 0 || (orEqual && order == 0); break;
+    case TOKEN_LESS_EQUAL: answer = order <= 0; break;
+    case TOKEN_GREATER_EQUAL: answer = order >= 0; break;
+    default: error = "illegal number compare operator"; return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool doubleOperation(int32_t op, double a, double b, ObjectRef &result, ResultSlot *slot, std::string &error) {
     switch (op) {
     case '+': setNumberResult(result, slot, a + b); return true;
@@ -51,24 +70,6 @@ bool doubleOperation(int32_t op, double a, double b, ObjectRef &result, ResultSl
     default: error = "invalid number operation"; return false;
     }
 }
-
-
-bool isNullish(const ObjectRef &value) { return !value || value->isnull(); }
-
-bool answerFromOrder(int32_t op, bool orEqual, int order, bool &answer, std::string &error) {
-    switch (op) {
-    case TOKEN_EQUAL: answer = order == 0; break;
-    case TOKEN_NOT_EQUAL: answer = order != 0; break;
-    case '<': answer = order < 0 || (orEqual && order == 0); break;
-    case '>': answer = order > 0 || (orEqual && order == 0); break;
-    case TOKEN_LESS_EQUAL: answer = order <= 0; break;
-    case TOKEN_GREATER_EQUAL: answer = order >= 0; break;
-    default: error = "illegal number compare operator"; return false;
-    }
-    return true;
-}
-
-} // namespace
 
 bool integerOperation(int32_t op, int64_t a, int64_t b, ObjectRef &result, ResultSlot *slot, std::string &error) {
     int64_t value = 0;
@@ -241,6 +242,15 @@ bool compareValues(int32_t op, bool orEqual, const ObjectRef &left, const Object
         order = c < 0 ? -1 : (c > 0 ? 1 : 0);
     }
     return answerFromOrder(op, orEqual, order, answer, error);
+}
+
+bool compareDoubles(int32_t op, bool orEqual, double left, double right, bool &answer, std::string &error) {
+    // NaN compares unordered: neither less, greater nor equal.
+    if (std::isnan(left) || std::isnan(right)) {
+        answer = op == TOKEN_NOT_EQUAL;
+        return true;
+    }
+    return answerFromOrder(op, orEqual, left < right ? -1 : (left > right ? 1 : 0), answer, error);
 }
 
 bool compareIntegers(int32_t op, bool orEqual, int64_t left, int64_t right, bool &answer, std::string &error) {

@@ -35,6 +35,11 @@ bool valueListMatches(std::string_view text, std::string_view list);
 // (op: + - * / % & | ^ << >>), overflow redone in doubles.
 bool integerOperation(int32_t op, int64_t left, int64_t right, ObjectRef &result, ResultSlot *slot,
                       std::string &error);
+// The double arithmetic of numericOperation (op: + - * / and the integer
+// operators, which fail here as there).
+bool doubleOperation(int32_t op, double left, double right, ObjectRef &result, ResultSlot *slot, std::string &error);
+// The answer of compareValues for two numbers of which one is a double.
+bool compareDoubles(int32_t op, bool orEqual, double left, double right, bool &answer, std::string &error);
 // The answer of compareValues for two integer operands.
 bool compareIntegers(int32_t op, bool orEqual, int64_t left, int64_t right, bool &answer, std::string &error);
 

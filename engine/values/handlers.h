@@ -126,6 +126,45 @@ inline bool peekIntegerOperand(const ZelkScriptObject *value, IntegerOperand &op
     return true;
 }
 
+// Any number operand as the operators read it, when a value certainly is
+// one and converts to a double: a plain string made from a long or a double,
+// or a kind-0 number text in canonical form, facts worked out. `isLong` and
+// `isDouble` are the object's islong/isdouble, `value` its to-double
+// conversion. False when the general reading must decide.
+struct NumberOperand {
+    bool isLong = false;
+    bool isDouble = false;
+    double value = 0;
+};
+inline bool peekNumberOperand(const ZelkScriptObject *value, NumberOperand &operand) {
+    if (value == nullptr || value->gettype() != ValueTypeString) return false;
+    ZelkScriptDataHandler *handler = value->handler();
+    if (handler == nullptr || handler->plainKind() != ZelkScriptDataHandler::PlainKind::String) return false;
+    const auto *text = static_cast<const ZelkScriptObjectStringHandler *>(handler);
+    const NumberFacts *facts = text->readyFacts();
+    if (facts == nullptr || !facts->has(NumberFacts::ToDouble)) return false;
+    const bool integerText = facts->has(NumberFacts::IntegerText);
+    const bool dotted = facts->has(NumberFacts::DottedFloat);
+    switch (text->kind()) {
+    case ValueKindLong:
+        operand.isLong = true;
+        operand.isDouble = dotted;
+        break;
+    case ValueKindDouble:
+        operand.isLong = integerText;
+        operand.isDouble = true;
+        break;
+    case ValueKindNone:
+        if (!facts->has(NumberFacts::Canonical) || !facts->isNumberText()) return false;
+        operand.isLong = integerText;
+        operand.isDouble = dotted;
+        break;
+    default: return false;
+    }
+    operand.value = facts->doubleValue;
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 // Vector handler: a contiguous array of shared object references, entries may
 // be null. Writing beyond the end fills the gap with null entries.
