@@ -489,11 +489,6 @@ void ZelkScriptContextBase::addPostExpression(PendingPostExpression expression) 
     currentScope().postExpressions.push_back(std::move(expression));
 }
 
-size_t ZelkScriptContextBase::postExpressionMark() {
-    if (scopes_.empty()) return 0;
-    return scopes_.back()->postExpressions.size();
-}
-
 void ZelkScriptContextBase::discardPostExpressions(size_t mark) {
     if (scopes_.empty()) return;
     auto &list = scopes_.back()->postExpressions;

@@ -230,10 +230,13 @@ public:
 
     // --- Post-expressions of the current scope. ---
     void addPostExpression(PendingPostExpression expression);
-    size_t postExpressionMark();
+    size_t postExpressionMark() const { return scopes_.empty() ? 0 : scopes_.back()->postExpressions.size(); }
     // Runs the post-expressions registered from the mark on, then cuts the
     // list back to the mark.
-    void runPostExpressions(size_t mark);
+    void runPostExpressions(size_t mark) {
+        // Most statements register none: decided here without a call.
+        if (!scopes_.empty() && scopes_.back()->postExpressions.size() > mark) runDuePostExpressions(mark);
+    }
     // Cuts the list back without running (on an error's way out).
     void discardPostExpressions(size_t mark);
 
@@ -345,6 +348,7 @@ public:
     [[noreturn]] void raiseAt(const ZelkScriptPosition &position, std::string message, bool fatal = false);
 
 protected:
+    void runDuePostExpressions(size_t mark);
     void evaluateSlow(ZelkScriptExpressionBase &node, ObjectRef &result);
     void addNodeTime(ZelkScriptExpressionBase &node, uint64_t start) noexcept {
         if (node.timedExactly || (++clockSkips_ & 15u) == 0) lastTickMs_ = tickCountMs();

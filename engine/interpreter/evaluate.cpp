@@ -534,10 +534,8 @@ void ZelkScriptPostExpression::execute(ObjectRef &result, ZelkScriptContextBase 
     if (!copyValueInto(target, result, resultSlot, error)) context.raiseAt(*this, error);
 }
 
-void ZelkScriptContextBase::runPostExpressions(size_t mark) {
-    if (scopes_.empty()) return;
+void ZelkScriptContextBase::runDuePostExpressions(size_t mark) {
     auto &list = scopes_.back()->postExpressions;
-    if (list.size() <= mark) return;
     // Take the due entries out first: applying one may register others, and
     // an error must not leave any of them behind. The scratch list keeps its
     // capacity, so the common case allocates nothing.
