@@ -18,6 +18,28 @@ namespace {
 
 bool isNullish(const ObjectRef &value) { return !value || value->isnull(); }
 
+// + - * / % & | ^ << >>: the operators of numericOperation.
+bool isNumericOperator(int32_t op) {
+    switch (op) {
+    case '+':
+    case '-':
+    case '*':
+    case '/':
+    case '%':
+    case '&':
+    case '|':
+    case '^':
+    case TOKEN_SHIFT_LEFT:
+    case TOKEN_SHIFT_RIGHT: return true;
+    default: return false;
+    }
+}
+
+bool isComparisonOperator(int32_t op) {
+    return op == TOKEN_EQUAL || op == TOKEN_NOT_EQUAL || op == '<' || op == '>' || op == TOKEN_LESS_EQUAL ||
+           op == TOKEN_GREATER_EQUAL;
+}
+
 // Sets an accessed element's or member's name to prefix + middle + suffix
 // unless it already is that, so that repeated access does not allocate.
 void nameAccessedObject(ZelkScriptObject &object, std::string_view prefix, char opening, std::string_view key,
@@ -311,63 +333,34 @@ void ZelkScriptBinaryExpression::execute(ObjectRef &result, ZelkScriptContextBas
     }
     ObjectRef b;
     context.evaluate(right, b);
-    // Two integers, the commonest operands: straight to the integer
+    // Numbers, the commonest operands: straight to the integer or double
     // arithmetic and comparison the general paths below would reach.
+    const bool arithmetic = isNumericOperator(op);
+    const bool comparison = isComparisonOperator(op);
     IntegerOperand x, y;
-    if (peekIntegerOperand(a.get(), x) && peekIntegerOperand(b.get(), y)) {
-        switch (op) {
-        case '+':
-        case '-':
-        case '*':
-        case '/':
-        case '%':
-        case '&':
-        case '|':
-        case '^':
-        case TOKEN_SHIFT_LEFT:
-        case TOKEN_SHIFT_RIGHT:
-            if (!integerOperation(op, x.arithmetic, y.arithmetic, result, &resultSlot, error))
-                context.raiseAt(*this, error);
-            return;
-        case TOKEN_EQUAL:
-        case TOKEN_NOT_EQUAL:
-        case '<':
-        case '>':
-        case TOKEN_LESS_EQUAL:
-        case TOKEN_GREATER_EQUAL: {
-            bool answer = false;
-            if (!compareIntegers(op, false, x.compared, y.compared, answer, error)) context.raiseAt(*this, error);
-            setBoolResult(result, &resultSlot, answer);
-            return;
-        }
-        default: break;
-        }
-    }
-    // Numbers of which one at least is no integer: the double arithmetic and
-    // comparison the general paths would reach.
     NumberOperand p, q;
-    if (peekNumberOperand(a.get(), p) && peekNumberOperand(b.get(), q)) {
-        switch (op) {
-        case '+':
-        case '-':
-        case '*':
-        case '/':
-            if (p.isLong && q.isLong) break;  // integer arithmetic: the general path
+    if ((arithmetic || comparison) && peekIntegerOperand(a.get(), x) && peekIntegerOperand(b.get(), y)) {
+        bool answer = false;
+        if (arithmetic ? !integerOperation(op, x.arithmetic, y.arithmetic, result, &resultSlot, error)
+                       : !compareIntegers(op, false, x.compared, y.compared, answer, error))
+            context.raiseAt(*this, error);
+        if (comparison) setBoolResult(result, &resultSlot, answer);
+        return;
+    }
+    if ((arithmetic || comparison) && peekNumberOperand(a.get(), p) && peekNumberOperand(b.get(), q)) {
+        // Two integers (a double with an integer text is one) take the
+        // integer paths, and only + - * / have double arithmetic.
+        const bool doubleArithmetic = (op == '+' || op == '-' || op == '*' || op == '/') && !(p.isLong && q.isLong);
+        const bool doubleComparison = comparison && (p.isDouble || q.isDouble);
+        if (doubleArithmetic) {
             if (!doubleOperation(op, p.value, q.value, result, &resultSlot, error)) context.raiseAt(*this, error);
             return;
-        case TOKEN_EQUAL:
-        case TOKEN_NOT_EQUAL:
-        case '<':
-        case '>':
-        case TOKEN_LESS_EQUAL:
-        case TOKEN_GREATER_EQUAL: {
-            if (!p.isDouble && !q.isDouble) break;  // integer comparison: the general path
+        }
+        if (doubleComparison) {
             bool answer = false;
             if (!compareDoubles(op, false, p.value, q.value, answer, error)) context.raiseAt(*this, error);
             setBoolResult(result, &resultSlot, answer);
             return;
-        }
-        default: break;
         }
     }
     if (isNullish(b) && op != '+' && !equality) context.raiseAt(*this, "value is undefined");
