@@ -451,11 +451,13 @@ public:
     std::string variableName;  // may hold "::"
 
     // Execution caches: the hashed name, and the slot the last lookup found
-    // with the context and binding epoch it is valid for.
+    // with the context, frame and stamps it is valid for.
     VariableName lookupName;
     bool nameReady = false;
     const ZelkScriptContextBase *cacheContext = nullptr;
-    uint64_t cacheEpoch = 0;
+    uint64_t cacheFrameSerial = 0;
+    uint64_t cacheFrameStamp = 0;
+    uint64_t cacheGlobalStamp = 0;
     Ref<ZelkScriptObject> *cacheSlot = nullptr;
 };
 

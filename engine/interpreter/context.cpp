@@ -118,6 +118,7 @@ ZelkScriptContextBase::~ZelkScriptContextBase() {
             if (ObjectRef *slot = scope->variables.find(name, hashName(name))) roots.push_back(*slot);
     breakContainerCycles(roots);
     scopes_.clear();
+    currentFrame_ = nullptr;
     spareScopes_.clear();
 }
 
@@ -189,18 +190,29 @@ void ZelkScriptContextBase::pushScope(std::string name) {
     } else {
         scope = std::make_unique<ZelkScriptScope>();
     }
-    // A named scope is a call boundary (or a new global level): what names
-    // resolve to changes, so cached lookups must be redone.
-    if (!name.empty()) ++bindingEpoch_;
+    // A named scope is a call boundary (or a new global level) and starts a
+    // frame; a block joins the frame below it, and being empty changes no
+    // lookup made from there.
+    scope->serial = ++nextScopeSerial_;
+    scope->frame = name.empty() && !scopes_.empty() ? scopes_.back()->frame : scope.get();
+    scope->stamp = 0;
     scope->name = std::move(name);
+    currentFrame_ = scope->frame;
     scopes_.push_back(std::move(scope));
 }
 
 void ZelkScriptContextBase::popScope() {
     if (scopes_.empty()) return;
+    // Slots found in a block that goes are gone; a frame that goes is never
+    // current again (its serial goes with it), unless it is a global level.
+    ZelkScriptScope &top = *scopes_.back();
+    if (!top.variables.empty()) {
+        const bool globalLevel = scopes_.size() == 1 || top.name == "::";
+        if (top.name.empty() || globalLevel) noteBindingChange(top, globalLevel);
+    }
     std::unique_ptr<ZelkScriptScope> scope = std::move(scopes_.back());
     scopes_.pop_back();
-    if (!scope->name.empty() || !scope->variables.empty()) ++bindingEpoch_;
+    currentFrame_ = scopes_.empty() ? nullptr : scopes_.back()->frame;
     if (!scope->functions.empty()) ++functionEpoch_;
     // Releasing the variables may run arbitrary destructors (host data); the
     // scope is already off the stack when that happens.
@@ -318,7 +330,7 @@ bool ZelkScriptContextBase::defineVariable(const std::string &name, const Object
         ZelkScriptScope &scope = key.global ? globalScope() : currentScope();
         ObjectRef object = makeRef<ZelkScriptObject>();
         object->setname(std::string(key.name));
-        ++bindingEpoch_;
+        noteBindingChange(scope, isGlobalLevel(scope));
         scope.variables.insert(key.name, key.hash, object);
         found = std::move(object);
     }
@@ -344,7 +356,7 @@ bool ZelkScriptContextBase::defineOwnedVariable(const std::string &name, ObjectR
     ZelkScriptScope &scope = key.global ? globalScope() : currentScope();
     object->setname(std::string(key.name));
     object->setlvalue(true);
-    ++bindingEpoch_;
+    noteBindingChange(scope, isGlobalLevel(scope));
     scope.variables.insert(key.name, key.hash, std::move(object));
     error.clear();
     return true;
@@ -359,7 +371,7 @@ bool ZelkScriptContextBase::defineReference(const std::string &name, const Objec
         *slot = object;
     } else {
         ZelkScriptScope &scope = key.global ? globalScope() : currentScope();
-        ++bindingEpoch_;
+        noteBindingChange(scope, isGlobalLevel(scope));
         scope.variables.insert(key.name, key.hash, object);
     }
     error.clear();
@@ -398,7 +410,7 @@ bool ZelkScriptContextBase::removeVariable(const std::string &name, std::string 
         error = "variable is not defined";
         return false;
     }
-    ++bindingEpoch_;
+    noteBindingChange(*holder, isGlobalLevel(*holder));
     holder->variables.erase(key.name, key.hash);
     error.clear();
     return true;

@@ -6,10 +6,12 @@
 //
 // Variable lookup is the hottest operation of the interpreter. Scopes keep
 // their variables in a small hash-indexed table, names carry a precomputed
-// hash, and a node may cache the slot it found together with the context's
-// binding epoch: the epoch changes whenever a lookup could answer differently
-// (a definition, a removal, a call boundary pushed or popped), so a cached
-// slot is used only while it is certainly what a full lookup would find.
+// hash, and a node may cache the slot it found together with the frame it
+// looked from (a call's scopes, or the top level's) and two change stamps:
+// the frame's, which changes whenever a binding in one of its scopes is
+// added or removed, and the global level's. A cached slot is used only while
+// it is certainly what a full lookup would find; calls made in between and
+// returned leave the caller's caches valid.
 #pragma once
 
 #include <atomic>
@@ -132,6 +134,16 @@ public:
     // "::" for a global-level scope, the function name for the outermost
     // scope of a call, empty for a plain block.
     std::string name;
+
+    // For cached lookups. A frame is a named scope with the blocks above
+    // it: what a name resolves to from inside depends only on the frame's
+    // scopes and the global level. `serial` is unique to each push of a
+    // scope; a frame's `stamp` changes whenever a binding in one of its
+    // scopes is added or removed, or one of its blocks holding variables
+    // goes.
+    ZelkScriptScope *frame = nullptr;
+    uint64_t serial = 0;
+    uint64_t stamp = 0;
 };
 
 enum class LookupMode { CurrentOnly, Visible };
@@ -225,8 +237,15 @@ public:
     ZelkScriptScope &globalScope();
     size_t scopeDepth() const noexcept { return scopes_.size(); }
     ZelkScriptScope &scopeAt(size_t index) { return *scopes_[index]; }
-    // Changes whenever a variable lookup could answer differently.
-    uint64_t bindingEpoch() const noexcept { return bindingEpoch_; }
+    // What a cached lookup is valid for: the frame of the current scope (see
+    // ZelkScriptScope), and the stamp of the global level, which changes
+    // whenever a binding of a global-level scope is added or removed. A slot
+    // found from inside a frame stays what a full lookup would find while
+    // the frame's serial and stamp and the global stamp are unchanged: calls
+    // made meanwhile and returned, and blocks entered and left without
+    // variables, change none of them.
+    const ZelkScriptScope *currentFrame() const noexcept { return currentFrame_; }
+    uint64_t globalStamp() const noexcept { return globalStamp_; }
 
     // --- Post-expressions of the current scope. ---
     void addPostExpression(PendingPostExpression expression);
@@ -368,7 +387,20 @@ protected:
     std::vector<std::unique_ptr<ZelkScriptScope>> scopes_;
     std::vector<std::unique_ptr<ZelkScriptScope>> spareScopes_;
     std::vector<std::unique_ptr<ZelkScriptUserExtension>> extensions_;
-    uint64_t bindingEpoch_ = 1;
+    // A binding of this scope was added or removed, or it was left holding
+    // variables: cached lookups that may have seen it are out of date.
+    void noteBindingChange(ZelkScriptScope &scope, bool globalLevel) noexcept {
+        ++bindingChanges_;
+        scope.frame->stamp = bindingChanges_;
+        if (globalLevel) globalStamp_ = bindingChanges_;
+    }
+    bool isGlobalLevel(const ZelkScriptScope &scope) const noexcept {
+        return (!scopes_.empty() && &scope == scopes_.front().get()) || scope.name == "::";
+    }
+    ZelkScriptScope *currentFrame_ = nullptr;  // the top scope's frame, null without scopes
+    uint64_t nextScopeSerial_ = 0;
+    uint64_t bindingChanges_ = 0;
+    uint64_t globalStamp_ = 0;
     uint64_t functionEpoch_ = 1;
     // The long 1 that increments add, made once per context (operations
     // never change their operands' values).

@@ -125,13 +125,17 @@ void ZelkScriptVariableReference::execute(ObjectRef &result, ZelkScriptContextBa
         nameReady = true;
     }
     ObjectRef *slot = nullptr;
-    if (cacheContext == &context && cacheEpoch == context.bindingEpoch()) {
+    const ZelkScriptScope *frame = context.currentFrame();
+    if (frame != nullptr && cacheContext == &context && cacheFrameSerial == frame->serial &&
+        cacheFrameStamp == frame->stamp && cacheGlobalStamp == context.globalStamp()) {
         slot = cacheSlot;
     } else {
         slot = context.findVariableSlot(lookupName, LookupMode::Visible);
-        if (slot) {
+        if (slot && frame != nullptr) {
             cacheContext = &context;
-            cacheEpoch = context.bindingEpoch();
+            cacheFrameSerial = frame->serial;
+            cacheFrameStamp = frame->stamp;
+            cacheGlobalStamp = context.globalStamp();
             cacheSlot = slot;
         }
     }
