@@ -207,7 +207,7 @@ void ZelkScriptContextBase::popScope() {
     // current again (its serial goes with it), unless it is a global level.
     ZelkScriptScope &top = *scopes_.back();
     if (!top.variables.empty()) {
-        const bool globalLevel = scopes_.size() == 1 || top.name == "::";
+        const bool globalLevel = isGlobalLevel(top);
         if (top.name.empty() || globalLevel) noteBindingChange(top, globalLevel);
     }
     std::unique_ptr<ZelkScriptScope> scope = std::move(scopes_.back());

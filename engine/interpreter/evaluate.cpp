@@ -368,32 +368,21 @@ void ZelkScriptBinaryExpression::execute(ObjectRef &result, ZelkScriptContextBas
         }
     }
     if (isNullish(b) && op != '+' && !equality) context.raiseAt(*this, "value is undefined");
-    switch (op) {
-    case '+':
+    if (op == '+') {
         if (!addValues(a, b, result, error, &resultSlot)) context.raiseAt(*this, error);
         return;
-    case '-':
-    case '*':
-    case '/':
-    case '%':
-    case '&':
-    case '|':
-    case '^':
-    case TOKEN_SHIFT_LEFT:
-    case TOKEN_SHIFT_RIGHT:
+    }
+    if (arithmetic) {
         if (!numericOperation(op, a, b, result, error, &resultSlot)) context.raiseAt(*this, error);
         return;
-    case TOKEN_EQUAL:
-    case TOKEN_NOT_EQUAL:
-    case '<':
-    case '>':
-    case TOKEN_LESS_EQUAL:
-    case TOKEN_GREATER_EQUAL: {
+    }
+    if (comparison) {
         bool answer = false;
         if (!compareValues(op, false, a, b, answer, error)) context.raiseAt(*this, error);
         setBoolResult(result, &resultSlot, answer);
         return;
     }
+    switch (op) {
     case TOKEN_IN: {
         std::string scratch;
         std::string_view key = a->viewText(scratch);
@@ -436,7 +425,8 @@ void ZelkScriptBinaryExpression::execute(ObjectRef &result, ZelkScriptContextBas
         std::string_view pattern = b->viewText(patternScratch);
         if (!compiledPattern) compiledPattern.reset(new CompiledRegex());
         bool found = false;
-        if (!compiledPattern->compile(pattern, error) || !compiledPattern->search(text, found, error, context.regexLimitProbe()))
+        if (!compiledPattern->compile(pattern, error) ||
+            !compiledPattern->search(text, found, error, context.regexLimitProbe()))
             context.raiseAt(*this, error);
         setBoolResult(result, &resultSlot, op == TOKEN_MATCH ? found : !found);
         return;

@@ -110,13 +110,22 @@ struct IntegerOperand {
     int64_t arithmetic = 0;
     int64_t compared = 0;
 };
-inline bool peekIntegerOperand(const ZelkScriptObject *value, IntegerOperand &operand) {
-    if (value == nullptr || value->gettype() != ValueTypeString) return false;
+// The plain string handler of a string-typed value whose number facts are
+// worked out already, with those facts; null otherwise.
+inline const ZelkScriptObjectStringHandler *plainStringWithFacts(const ZelkScriptObject *value,
+                                                                 const NumberFacts *&facts) {
+    if (value == nullptr || value->gettype() != ValueTypeString) return nullptr;
     ZelkScriptDataHandler *handler = value->handler();
-    if (handler == nullptr || handler->plainKind() != ZelkScriptDataHandler::PlainKind::String) return false;
+    if (handler == nullptr || handler->plainKind() != ZelkScriptDataHandler::PlainKind::String) return nullptr;
     const auto *text = static_cast<const ZelkScriptObjectStringHandler *>(handler);
-    const NumberFacts *facts = text->readyFacts();
-    if (facts == nullptr) return false;
+    facts = text->readyFacts();
+    return facts != nullptr ? text : nullptr;
+}
+
+inline bool peekIntegerOperand(const ZelkScriptObject *value, IntegerOperand &operand) {
+    const NumberFacts *facts = nullptr;
+    const ZelkScriptObjectStringHandler *text = plainStringWithFacts(value, facts);
+    if (text == nullptr) return false;
     constexpr uint16_t kNeeded = NumberFacts::IntegerText | NumberFacts::ToInteger | NumberFacts::NonEmpty;
     if ((facts->flags & kNeeded) != kNeeded || facts->has(NumberFacts::DottedFloat)) return false;
     if (text->kind() != ValueKindLong && !(text->kind() == ValueKindNone && facts->has(NumberFacts::Canonical)))
@@ -137,12 +146,9 @@ struct NumberOperand {
     double value = 0;
 };
 inline bool peekNumberOperand(const ZelkScriptObject *value, NumberOperand &operand) {
-    if (value == nullptr || value->gettype() != ValueTypeString) return false;
-    ZelkScriptDataHandler *handler = value->handler();
-    if (handler == nullptr || handler->plainKind() != ZelkScriptDataHandler::PlainKind::String) return false;
-    const auto *text = static_cast<const ZelkScriptObjectStringHandler *>(handler);
-    const NumberFacts *facts = text->readyFacts();
-    if (facts == nullptr || !facts->has(NumberFacts::ToDouble)) return false;
+    const NumberFacts *facts = nullptr;
+    const ZelkScriptObjectStringHandler *text = plainStringWithFacts(value, facts);
+    if (text == nullptr || !facts->has(NumberFacts::ToDouble)) return false;
     const bool integerText = facts->has(NumberFacts::IntegerText);
     const bool dotted = facts->has(NumberFacts::DottedFloat);
     switch (text->kind()) {
